@@ -1,0 +1,2 @@
+// Placeholder; the benchmarks land with the rendering tests.
+#include <benchmark/benchmark.h>

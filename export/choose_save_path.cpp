@@ -1,0 +1,3 @@
+#include "export/export.h"
+
+bool ChooseSavePath(const char*, const char*, const char*, const char*, std::string&) { return false; }

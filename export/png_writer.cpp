@@ -1,0 +1,1 @@
+// PNG encoding of the canvas picture (pending).

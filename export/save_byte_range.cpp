@@ -1,0 +1,3 @@
+#include "export/export.h"
+
+void SaveByteRange() {}

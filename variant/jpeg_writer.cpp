@@ -1,0 +1,1 @@
+// JPEG encoding of the canvas picture (pending).

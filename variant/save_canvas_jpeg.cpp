@@ -1,0 +1,3 @@
+#include "variant/compact_viewer.h"
+
+void SaveCanvasJpeg() {}

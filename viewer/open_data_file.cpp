@@ -1,0 +1,63 @@
+// Loading a data file whole into the viewer.
+#include <cstdint>
+
+#include "platform/files.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+// The folder part of a path, up to and including its last separator; empty
+// when it has none.
+std::string FolderPart(const std::string& path) {
+    size_t cut = path.rfind(kPathSeparator);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+void ResetRowScroll() {
+    const int id = Ctl(RowScroll);
+    TkSetScrollPosition(id, 0);
+    TkSetScrollMaximum(id, viewerState.fileSize);
+    TkSetScrollMinimum(id, 0);
+    TkSetScrollPage(id, static_cast<int>(viewerState.fileSize / 481.0));
+}
+
+// Reads the opened file into a fresh block; false (with a message) when the
+// file cannot be held.
+bool ReadWhole(int handle, int64_t size) {
+    if (size > INT32_MAX) {
+        TkMessageBox("Information", "The file is too large: files of 2 GiB and more cannot be shown.");
+        return false;
+    }
+    uint8_t* block = AllocateZeroedBlock(size);
+    if (!block && size > 0) {
+        TkMessageBox("Information", "The file is too large for the memory available.");
+        return false;
+    }
+    viewerState.fileData = block;
+    viewerState.fileSize = static_cast<int32_t>(size);
+    ReadInto(handle, block, size);  // bytes that could not be read stay 0
+    return true;
+}
+
+}  // namespace
+
+void OpenDataFile(const std::string& path) {
+    SetCurrentDirectory(FolderPart(path));  // an empty or unreachable folder changes nothing
+
+    ReleaseBlock(viewerState.fileData, viewerState.fileSize);
+    viewerState.fileData = nullptr;
+    viewerState.fileSize = 0;
+
+    const int64_t size = FileSize(path);
+    if (size != -1) {
+        const int handle = OpenForReading(path);
+        if (handle < 0) {
+            TkMessageBox("Information", "Couldn't open the file!");
+            TkEndProcess(1);
+        }
+        const bool read = ReadWhole(handle, size);
+        CloseFile(handle);
+        if (read) TkSetScrollPosition(Ctl(WidthScroll), 0);  // held at its minimum: width 1
+    }
+    ResetRowScroll();
+}
