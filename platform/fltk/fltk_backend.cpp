@@ -13,6 +13,8 @@
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
 
 #include <cstring>
 #include <map>
@@ -235,6 +237,7 @@ public:
     std::map<int, Control> controls;
     std::map<int, std::string> menuPaths;
     int innerHeight = 0;
+    bool stateDirty = true;
 
     bool openWindow(const char* title, int w, int h) override {
         Fl::visual(FL_RGB);
@@ -302,6 +305,7 @@ public:
         else
             item->deactivate();
         menuBar->redraw();
+        stateDirty = true;
     }
 
     void acceptDrops() override { window->acceptsDrops = true; }
@@ -315,7 +319,10 @@ public:
         statusBar->labelsize(13);
     }
 
-    void setStatusText(const std::string& text) override { statusBar->copy_label((" " + text).c_str()); }
+    void setStatusText(const std::string& text) override {
+        statusBar->copy_label((" " + text).c_str());
+        stateDirty = true;
+    }
 
     void createControl(int id, const ControlModel& m) override {
         Control c;
@@ -387,6 +394,7 @@ public:
     void showControl(int id, const ControlModel& m) override {
         auto it = controls.find(id);
         if (it == controls.end()) return;
+        stateDirty = true;
         Control& c = it->second;
         switch (m.kind) {
             case KindHScroll:
@@ -418,6 +426,44 @@ public:
         }
     }
 
+    // Publishes what the window shows as text (status, menu items and their
+    // places, control values) in the window property _VEXELOR_STATE, so that
+    // automation can read the screen without guessing at pixels of text.
+    void publishState() {
+        stateDirty = false;
+        if (!window || !window->shown()) return;
+        std::string s = "status=" + TkStatusText() + "\n";
+        if (menuBar && menuBar->menu()) {
+            int X = menuBar->x() + 6;  // as Fl_Menu_Bar lays out its items
+            for (const Fl_Menu_Item* m = menuBar->menu()->first(); m && m->text; m = m->next()) {
+                const int W = m->measure(nullptr, menuBar) + 16;
+                s += "menubox:" + std::string(m->text) + "=" + std::to_string(X) + "," + std::to_string(menuBar->y()) +
+                     "," + std::to_string(W) + "," + std::to_string(menuBar->h()) + "\n";
+                X += W;
+            }
+        }
+        for (const auto& [id, path] : menuPaths) {
+            const Fl_Menu_Item* item = menuBar ? menuBar->find_item(path.c_str()) : nullptr;
+            if (item) s += "menu:" + path + "=" + (item->active() ? "on" : "off") + "\n";
+        }
+        for (const auto& [id, c] : controls) {
+            const ControlModel& m = TkModel(id);
+            const std::string key = std::to_string(id);
+            if (c.input) s += "text:" + key + "=" + c.input->value() + "\n";
+            if (c.scroll)
+                s += "scroll:" + key + "=" + std::to_string(m.position) + "," + std::to_string(m.minimum) + "," +
+                     std::to_string(m.maximum) + "," + std::to_string(m.page) + "\n";
+            if (m.kind == KindCheckBox) s += "check:" + key + "=" + (m.checked ? "1" : "0") + "\n";
+            if (m.kind == KindSpinBox || m.kind == KindNumericSpinBox)
+                s += "spin:" + key + "=" + std::to_string(m.value) + "," + std::to_string(m.minimum) + "," +
+                     std::to_string(m.maximum) + "\n";
+        }
+        static Atom atom = XInternAtom(fl_display, "_VEXELOR_STATE", False);
+        XChangeProperty(fl_display, fl_xid(window), atom, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()));
+        XFlush(fl_display);
+    }
+
     void moveCursorToEnd(int id) override {
         auto it = controls.find(id);
         if (it != controls.end() && it->second.input) it->second.input->position(it->second.input->size());
@@ -429,7 +475,10 @@ public:
         canvas->redraw();
     }
 
-    void waitOnce() override { Fl::wait(1e20); }
+    void waitOnce() override {
+        if (stateDirty) publishState();
+        Fl::wait(1e20);
+    }
 
     std::string openFileDialog(const char* title, const std::string& defaultName, const char* patterns) override {
         int chosen = 0;
@@ -465,6 +514,7 @@ FltkBackend* backend = nullptr;
 
 void OnControl(Fl_Widget* w, void* data) {
     const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
+    backend->stateDirty = true;
     const ControlModel& m = TkModel(id);
     switch (m.kind) {
         case KindHScroll:
