@@ -1,0 +1,49 @@
+// Shared by the export tests: a scratch working folder, files that cannot be
+// written even by a privileged process, a cap on file sizes that makes
+// writes fail as on a full disk, and a viewer started on a data file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_backend.h"
+
+namespace exporttest {
+
+// Names of the entries of a folder, hidden ones included, sorted.
+std::vector<std::string> EntriesOf(const std::string& folder);
+
+// A fresh folder under /tmp that is the working directory while it lives;
+// removed with everything in it afterwards.
+struct WorkFolder {
+    std::string path;
+    std::string previous;
+    WorkFolder();
+    ~WorkFolder();
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Entries() const { return EntriesOf(path); }
+};
+
+std::vector<uint8_t> ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Makes a file or folder impossible to write into, also for root (through
+// the immutable flag); false when the file system cannot do that.
+bool LockAgainstWriting(const std::string& path);
+void Unlock(const std::string& path);
+
+// While it lives, files this process writes cannot grow past the limit.
+struct FileSizeCap {
+    explicit FileSizeCap(long bytes);
+    ~FileSizeCap();
+    unsigned long savedSoft;
+    void (*savedHandler)(int);
+};
+
+// Starts the full viewer on the test back end with the bytes loaded from
+// a file of that name in the working folder.
+TestBackend& StartWithData(const WorkFolder& folder, const std::vector<uint8_t>& data,
+                           const std::string& name = "data.bin");
+
+}  // namespace exporttest
