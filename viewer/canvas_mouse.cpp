@@ -8,6 +8,7 @@
 
 namespace {
 
+// A left press starts a new selection, not yet fit to save.
 void PressLeft(int x, int y) {
     viewerState.selStartX = x;
     viewerState.selStartY = y;
@@ -17,6 +18,7 @@ void PressLeft(int x, int y) {
     Redraw();
 }
 
+// Movement with the left button held, also outside the canvas, moves the end corner.
 void Drag(int x, int y, int buttons) {
     if (!(buttons & ButtonLeft)) return;
     viewerState.selEndX = x;
@@ -41,11 +43,12 @@ void JumpTo(int x, int y) {
 
 }  // namespace
 
+// Every event of the canvas; release and the rest change nothing.
 void OnCanvasEvent() {
     switch (TkEventType()) {
         case EventLeftDown: PressLeft(TkEventX(), TkEventY()); break;
         case EventMouseMove: Drag(TkEventX(), TkEventY(), TkEventButtons()); break;
         case EventRightClick: JumpTo(TkEventX(), TkEventY()); break;
-        default: break;  // release and everything else: nothing
+        default: break;
     }
 }

@@ -29,6 +29,7 @@ void PutBoxValue(int id, int value) {
     TkMoveCursorToEnd(id);
 }
 
+// The Left and Right keys: one byte narrower or wider, the offset reset.
 void StepWidth(int delta) {
     const int x = TkScrollPosition(Ctl(WidthScroll));
     TkSetScrollPosition(Ctl(WidthScroll), x + delta);
@@ -38,11 +39,13 @@ void StepWidth(int delta) {
 
 }  // namespace
 
+// Any event of the width scroll bar: the offset range follows the width.
 void OnWidthScroll() {
     ResetOffsetFor(TkScrollPosition(Ctl(WidthScroll)));
     Redraw();
 }
 
+// The offset box: what was typed or stepped to, at most the width.
 void OnOffsetSpin() {
     const int id = Ctl(OffsetSpin);
     const int w = TkScrollPosition(Ctl(WidthScroll));
@@ -52,6 +55,7 @@ void OnOffsetSpin() {
     Redraw();
 }
 
+// Either grid spacing box: the number held between 1 and 25.
 void OnGridSpin(GadgetId box) {
     const int id = Ctl(box);
     int v = TypedOrStepped(id);
@@ -61,6 +65,7 @@ void OnGridSpin(GadgetId box) {
     Redraw();
 }
 
+// The ">" button: the row of the typed displacement, its remainder dropped.
 void OnDispGo() {
     const int32_t d = ParseNumber32(TkText(Ctl(DispField)));
     const double rows = static_cast<double>(d) / viewerState.bytesPerRow;
@@ -68,11 +73,13 @@ void OnDispGo() {
     Redraw();
 }
 
+// "x1", "x2" and "x8".
 void SetZoom(int zoom) {
     viewerState.zoom = zoom;
     Redraw();
 }
 
+// "Open..": a cancelled dialog empties the path and loads nothing.
 void OnMenuOpen() {
     viewerState.currentPath = TkOpenFileDialog("Please choose file to load", "", "Any(*.*)|*.*");
     if (viewerState.currentPath.empty()) return;
@@ -80,6 +87,8 @@ void OnMenuOpen() {
     Redraw();
 }
 
+// Runs at the start of every pass of the loop, whichever control has the
+// focus; a key acts when it is down and was pressed since the last poll.
 void PollArrowKeys() {
     constexpr int16_t kPressedAndDown = -32767;
     if (TkKeyState(KeyLeft) == kPressedAndDown && TkScrollPosition(Ctl(WidthScroll)) > 1) StepWidth(-1);

@@ -1,7 +1,9 @@
+// Reading numbers out of typed text.
 #include "viewer/parse_number.h"
 
 namespace {
 
+// The value of a digit in the base, or -1 for a character that does not belong.
 int DigitValue(char c, int base) {
     int d = -1;
     if (c >= '0' && c <= '9') d = c - '0';
@@ -12,6 +14,7 @@ int DigitValue(char c, int base) {
 
 }  // namespace
 
+// Blanks and tabs, one sign, "$" or "%", digits; the rest is not read.
 int64_t ParseNumber(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -35,6 +38,7 @@ int64_t ParseNumber(const std::string& text) {
     return static_cast<int64_t>(value);
 }
 
+// The low 32 bits, as callers take the number.
 int32_t ParseNumber32(const std::string& text) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ParseNumber(text))));
 }
