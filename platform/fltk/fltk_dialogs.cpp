@@ -27,7 +27,14 @@ std::string ChooserFilter(const char* patterns) {
         std::string name = in.substr(at, bar - at), pattern = in.substr(bar + 1, next - bar - 1);
         if (pattern == "*.*") pattern = "*";  // every file, dot or not
         if (!out.empty()) out += '\t';
-        out += name + " (" + pattern + ")";
+        // The chooser reads the pattern from the first "(" to the last ")" of
+        // the entry, so a name that shows a pattern of its own ("Any(*.*)")
+        // gets the one that is used in its place, or it would list nothing.
+        const size_t open = name.find('(');
+        if (open != std::string::npos && !name.empty() && name.back() == ')')
+            out += name.substr(0, open) + "(" + pattern + ")";
+        else
+            out += name + " (" + pattern + ")";
         at = next + 1;
     }
     return out;
