@@ -48,13 +48,33 @@ const BytePatterns<Z>& Patterns() {
     return *patterns;
 }
 
-// Paints `bytes` channels of a pattern into a pixel row: white bits over
-// whatever lies beneath (the background or the selection box).
-inline void OrInto(uint8_t* dst, const uint8_t* pattern, int bytes) {
+// Paints a pattern into a pixel row: white bits are OR-ed in (white is all
+// ones), blue cells replace what lies beneath. Whole bytes go a machine word
+// at a time; `bytes` is a multiple of 8 there.
+inline uint64_t Word(const uint8_t* p) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline void PutWord(uint8_t* p, uint64_t w) { std::memcpy(p, &w, 8); }
+
+template <int kBytes>
+inline void OrWords(uint8_t* dst, const uint8_t* pattern) {
+    for (int i = 0; i < kBytes; i += 8) PutWord(dst + i, Word(dst + i) | Word(pattern + i));
+}
+
+template <int kBytes>
+inline void BlueWords(uint8_t* dst, const uint8_t* mask, const uint8_t* blue) {
+    for (int i = 0; i < kBytes; i += 8) PutWord(dst + i, (Word(dst + i) & ~Word(mask + i)) | Word(blue + i));
+}
+
+// The same for the last byte of a row, cut at the canvas edge.
+inline void OrBytes(uint8_t* dst, const uint8_t* pattern, int bytes) {
     for (int i = 0; i < bytes; ++i) dst[i] |= pattern[i];
 }
 
-inline void PutBlue(uint8_t* dst, const uint8_t* mask, const uint8_t* blue, int bytes) {
+inline void BlueBytes(uint8_t* dst, const uint8_t* mask, const uint8_t* blue, int bytes) {
     for (int i = 0; i < bytes; ++i) dst[i] = static_cast<uint8_t>((dst[i] & ~mask[i]) | blue[i]);
 }
 
@@ -68,55 +88,148 @@ struct View {
     int64_t displacement;
     const uint8_t* data;
     int64_t size;
+    int selTop, selBottom;  // pixel rows the selection box covers (bottom exclusive)
 };
 
-// One row of cells of one column: the bytes from `position` on, drawn from
-// x on at canvas row y (its cellSize pixel rows, cut at the canvas edges).
+// The value a byte position shows, or -1 for a position past the end.
+inline int ValueAt(const View& v, int64_t position, int y) {
+    if (position >= v.size) return -1;
+    if (!v.data) return y & 0xFF;  // nothing loaded: a position before the end shows its row
+    if (position < 0) return 0;    // before the data: nothing to show
+    return v.invert ? 255 - v.data[position] : v.data[position];
+}
+
+// Where one column's bytes lie on a pixel row.
+struct ColumnSpan {
+    int x;        // left edge of the first cell
+    int visible;  // bytes that start on the canvas
+    int whole;    // of those, the bytes whose cells all lie on the canvas
+};
+
+// Paints one column's row of cells into the first of the row's pixel rows
+// only, black cells included; the caller copies it down.
 template <int Z>
-void DrawRow(CanvasImage& img, const View& v, int64_t position, int x, int y) {
-    const BytePatterns<Z>& pat = Patterns<Z>();
-    constexpr int kPitch = 8 * Z;  // pixels per byte
-    const int rows = std::min(CellSize(Z), kH - y);
-    int visible = (kW - x + kPitch - 1) / kPitch;  // bytes that start on the canvas
-    if (visible > v.width) visible = v.width;
-    uint8_t* rowStart = img.pixels + y * CanvasImage::kStride + x * 3;
-    for (int j = 0; j < visible; ++j, ++position) {
-        const int px = x + j * kPitch;
-        const int bytes = std::min(kPitch, kW - px) * 3;
-        uint8_t* dst = rowStart + j * kPitch * 3;
-        if (position >= v.size) {
-            for (int r = 0; r < rows; ++r) PutBlue(dst + r * CanvasImage::kStride, pat.cellMask, pat.blue, bytes);
-            continue;
+inline void PaintCleanSpan(uint8_t* line, const BytePatterns<Z>& pat, const View& v, int64_t position,
+                           const ColumnSpan& span, int y) {
+    constexpr int kBytes = BytePatterns<Z>::kBytes;
+    uint8_t* dst = line + span.x * 3;
+    int j = 0;
+    if (v.data && position >= 0 && position + span.whole <= v.size) {
+        // All inside the data: no checks per byte.
+        const uint8_t flip = v.invert ? 0xFF : 0x00;
+        const uint8_t* src = v.data + position;
+        for (; j < span.whole; ++j) {
+            std::memcpy(dst + j * kBytes, pat.white[src[j] ^ flip], kBytes);
         }
-        int value;
-        if (!v.data)
-            value = y & 0xFF;  // nothing loaded: a position before the end shows its row
-        else if (position < 0)
-            value = 0;  // before the data: nothing to show
-        else
-            value = v.invert ? 255 - v.data[position] : v.data[position];
-        if (value == 0) continue;
-        const uint8_t* pattern = pat.white[value];
-        for (int r = 0; r < rows; ++r) OrInto(dst + r * CanvasImage::kStride, pattern, bytes);
+    } else {
+        for (; j < span.whole; ++j) {
+            const int value = ValueAt(v, position + j, y);
+            std::memcpy(dst + j * kBytes, value < 0 ? pat.blue : pat.white[value], kBytes);
+        }
+    }
+    if (j < span.visible) {  // a byte cut by the canvas edge
+        const int value = ValueAt(v, position + j, y);
+        std::memcpy(dst + j * kBytes, value < 0 ? pat.blue : pat.white[value], (kW - span.x) * 3 - j * kBytes);
     }
 }
 
+// The same over the selection box: white bits over it, blue cells replace
+// it, in every pixel row of the cells.
 template <int Z>
-void DrawBits(CanvasImage& img, const View& v, int shift) {
-    if (v.rowLimit < 0) return;
-    const int64_t rowsPerColumn = v.rowLimit / Z + 1;
-    const int64_t columnPitch = static_cast<int64_t>(v.width) * 8;  // column edge step per counter step
-    int64_t columnIndex = 0;
-    for (int64_t counter = 1; counter <= v.columnCount; counter += Z, ++columnIndex) {
-        const int64_t edge = (counter - 1) * columnPitch + shift;
-        if (edge >= kW) break;  // this column and all after it lie right of the canvas
-        const int64_t first = v.displacement + columnIndex * rowsPerColumn * v.width;
-        for (int64_t r = 0; r < rowsPerColumn; ++r) {
-            const int64_t y = r * Z;
-            if (y >= kH) break;
-            DrawRow<Z>(img, v, first + r * v.width, static_cast<int>(edge), static_cast<int>(y));
+void PaintSpanOverSelection(uint8_t* line, const View& v, int64_t position, int x, int y, int visible, int rows) {
+    const BytePatterns<Z>& pat = Patterns<Z>();
+    constexpr int kPitch = 8 * Z;
+    constexpr int kBytes = BytePatterns<Z>::kBytes;
+    for (int j = 0; j < visible; ++j) {
+        const int value = ValueAt(v, position + j, y);
+        if (value == 0) continue;
+        const int bytes = std::min(kBytes, (kW - x - j * kPitch) * 3);
+        uint8_t* dst = line + (x + j * kPitch) * 3;
+        for (int r = 0; r < rows; ++r) {
+            uint8_t* d = dst + r * CanvasImage::kStride;
+            if (value < 0 && bytes == kBytes)
+                BlueWords<kBytes>(d, pat.cellMask, pat.blue);
+            else if (value < 0)
+                BlueBytes(d, pat.cellMask, pat.blue, bytes);
+            else if (bytes == kBytes)
+                OrWords<kBytes>(d, pat.white[value]);
+            else
+                OrBytes(d, pat.white[value], bytes);
         }
     }
+}
+
+// Fills pixel rows from..to-1 black, except those of the selection band,
+// which already hold the black background and the selection box.
+void BlackRows(CanvasImage& img, int from, int to, const View& v) {
+    for (int y = std::max(from, 0); y < std::min(to, kH); ++y)
+        if (y < v.selTop || y >= v.selBottom) std::memset(img.pixels + y * CanvasImage::kStride, 0, CanvasImage::kStride);
+}
+
+// The bit picture, painted so that every pixel is written once: row by row
+// of cells, each across all columns, the first pixel row of a row of cells
+// whole (black included) and copied down. Rows of cells that meet the
+// selection band are painted over it instead.
+template <int Z>
+void DrawBits(CanvasImage& img, const View& v, int shift) {
+    if (v.rowLimit < 0 || v.columnCount < 1) return BlackRows(img, 0, kH, v);
+    const BytePatterns<Z>& pat = Patterns<Z>();
+    constexpr int kPitch = 8 * Z;
+    const int64_t rowsPerColumn = v.rowLimit / Z + 1;
+    const int64_t columnStep = static_cast<int64_t>(v.width) * kPitch;  // pixels between column edges
+    // Columns whose edge lies on the canvas; the counter runs 1, 1 + Z, ...
+    const int64_t counters = (v.columnCount - 1) / Z + 1;
+    const int columns = static_cast<int>(std::min<int64_t>(counters, (kW - 1 - shift) / columnStep + 1));
+    ColumnSpan spans[kW];
+    for (int c = 0; c < columns; ++c) {
+        ColumnSpan& s = spans[c];
+        s.x = static_cast<int>(c * columnStep + shift);
+        s.visible = static_cast<int>(std::min<int64_t>(v.width, (kW - s.x + kPitch - 1) / kPitch));
+        s.whole = std::min(s.visible, (kW - s.x) / kPitch);
+    }
+    const int rightmost = std::min(kW, spans[columns - 1].x + spans[columns - 1].visible * kPitch);
+    // The pattern each data byte shows, inversion folded in.
+    const uint8_t* shown[256];
+    for (int b = 0; b < 256; ++b) shown[b] = pat.white[v.invert ? 255 - b : b];
+    const int64_t columnBytes = rowsPerColumn * v.width;
+    const int64_t rowsShown = std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1);
+    for (int64_t r = 0; r < rowsShown; ++r) {
+        const int y = static_cast<int>(r * Z);
+        const int rows = std::min(CellSize(Z), kH - y);
+        uint8_t* line = img.pixels + y * CanvasImage::kStride;
+        const int64_t first = v.displacement + r * v.width;
+        if (y + Z <= v.selTop || y >= v.selBottom) {
+            std::memset(line, 0, spans[0].x * 3);  // left of the picture
+            std::memset(line + rightmost * 3, 0, (kW - rightmost) * 3);
+            int c = 0;
+            // Columns left of the last lie whole on the canvas: when all of
+            // their bytes lie in the data, paint them without any checks.
+            const int64_t lastFull = first + (columns - 2) * columnBytes + v.width;
+            if (columns > 1 && v.data && first >= 0 && lastFull <= v.size) {
+                // Locals, so that the byte stores cannot make the compiler
+                // reload them on every byte.
+                constexpr int kBytes = BytePatterns<Z>::kBytes;
+                const int width = v.width;
+                const uint8_t* src = v.data + first;
+                uint8_t* dst = line + shift * 3;
+                const int64_t step = columnBytes;
+                const int pitch = static_cast<int>(columnStep) * 3;
+                if (width == 1) {  // the most columns there can be: keep the loop bare
+                    for (; c < columns - 1; ++c, src += step, dst += pitch) std::memcpy(dst, shown[*src], kBytes);
+                } else {
+                    for (; c < columns - 1; ++c, src += step, dst += pitch)
+                        for (int j = 0; j < width; ++j) std::memcpy(dst + j * kBytes, shown[src[j]], kBytes);
+                }
+            }
+            for (; c < columns; ++c) PaintCleanSpan<Z>(line, pat, v, first + c * columnBytes, spans[c], y);
+            for (int k = 1; k < rows; ++k) std::memcpy(line + k * CanvasImage::kStride, line, CanvasImage::kStride);
+            BlackRows(img, y + rows, y + Z, v);  // the gap below the cells
+        } else {
+            for (int c = 0; c < columns; ++c)
+                PaintSpanOverSelection<Z>(line, v, first + c * columnBytes, spans[c].x, y, spans[c].visible, rows);
+        }
+    }
+    BlackRows(img, static_cast<int>(rowsShown * Z), kH, v);  // below the last row of cells
 }
 
 // The full viewer's grid: lines from the first spacing on, green where the
@@ -164,16 +277,28 @@ int64_t Displacement() {
 
 void Redraw() {
     CanvasImage& img = TkBeginDrawing();
-    std::memset(img.pixels, 0, sizeof img.pixels);
     const int32_t zoom = viewerState.zoom;
 
+    // The rows of cells the selection box meets get the black background and
+    // the box first; every other pixel the bit picture writes exactly once.
+    View v;
+    v.selTop = v.selBottom = 0;
     if (program->hasSelection) {
         SnappedSelection sel = SnapSelection(zoom);
-        FillBox(img, sel.selX, sel.selY, sel.selW, sel.selH, kSelection);
+        if (sel.selW != 0 && sel.selH != 0) {
+            const int top = std::max(std::min(sel.selY, sel.selY + sel.selH), 0);
+            const int bottom = std::min(std::max(sel.selY, sel.selY + sel.selH), kH);
+            if (top < bottom) {
+                v.selTop = top / zoom * zoom;
+                v.selBottom = std::min((bottom + zoom - 1) / zoom * zoom, kH);
+                std::memset(img.pixels + v.selTop * CanvasImage::kStride, 0,
+                            static_cast<size_t>(v.selBottom - v.selTop) * CanvasImage::kStride);
+                FillBox(img, sel.selX, sel.selY, sel.selW, sel.selH, kSelection);
+            }
+        }
         if (program->hasStatusBar) TkSetStatusText(SelectionReport(sel, zoom));
     }
 
-    View v;
     viewerState.bytesPerRow = TkScrollPosition(Ctl(WidthScroll));
     v.width = viewerState.bytesPerRow;
     v.zoom = zoom;
