@@ -113,9 +113,14 @@ SafeWriter* BeginSafeWrite(const std::string& target, std::string* reason) {
             *reason = "it is a folder";
             return nullptr;
         }
-        // A rename would pass over the file's permission: ask first.
+        // A rename would pass over the file's permission: ask first. A file
+        // nobody may write counts as read-only even for the superuser.
         if (access(target.c_str(), W_OK) != 0) {
             *reason = std::strerror(errno);
+            return nullptr;
+        }
+        if ((st.st_mode & 0222) == 0) {
+            *reason = "the file is read-only";
             return nullptr;
         }
         mode = st.st_mode & 07777;

@@ -376,7 +376,8 @@ class GuiTest(unittest.TestCase):
         self.apps = []
 
     def tearDown(self):
-        failed = any(e for _, e in (getattr(self._outcome, "errors", []) or []) if e) if hasattr(self, "_outcome") else False
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = bool(result) and any(test is self for test, _ in result.errors + result.failures)
         if failed:
             shot = os.path.join(tempfile.gettempdir(), "vexelor-failure-%s.png" % self.id().split(".")[-1])
             self.x.save_screenshot(shot)

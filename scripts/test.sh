@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds, and runs every test: the unit tests, the
+# GUI tests (each starts an X server of its own), and the unit tests once more
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export CCACHE_NOHASHDIR=1
+
+scripts/build.sh
+ctest --test-dir build --output-on-failure --timeout 600
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVEXELOR_SANITIZE=ON -DVEXELOR_BENCH=OFF >/dev/null
+cmake --build build-sanitize -j "$(nproc)" --target unit_tests
+ctest --test-dir build-sanitize -L unit --output-on-failure --timeout 600
