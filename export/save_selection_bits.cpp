@@ -34,7 +34,7 @@ struct SampleGrid {
 
 // The path followed by "." and the number filled to three digits.
 std::string NumberedName(const std::string& base, int n) {
-    char suffix[8];
+    char suffix[16];  // room for any int, though n stays below 1000
     std::snprintf(suffix, sizeof suffix, ".%03d", n);
     return base + suffix;
 }
