@@ -54,6 +54,44 @@ IDS_COMPACT = {"CanvasView": 0, "RowScroll": 1, "WidthScroll": 2, "GridCheck": 4
 PROJECT_ITEMS = ["Open..", "Save image..", "Save binary..", "Quit"]
 
 
+BLACK, WHITE, BLUE, SELECTION = (0, 0, 0), (255, 255, 255), (0, 0, 255), (127, 0, 255)
+
+
+def picture(data, width=1, zoom=1, shift=0):
+    """The canvas for data shown from its first byte in one column, no grid
+    and no selection; positions past the data are blue. shift moves the
+    cells right (the compact viewer's picture starts at x = 1)."""
+    cell = 7 if zoom == 8 else zoom
+    out = bytearray(CANVAS_W * CANVAS_H * 3)
+    for r in range(480 // zoom + 1):
+        for j in range(width):
+            pos = r * width + j
+            for k in range(8):
+                if pos >= len(data):
+                    colour = BLUE
+                elif data[pos] & (0x80 >> k):
+                    colour = WHITE
+                else:
+                    continue
+                x0, y0 = shift + (j * 8 + k) * zoom, r * zoom
+                if x0 >= CANVAS_W:
+                    break
+                for y in range(y0, min(y0 + cell, CANVAS_H)):
+                    i = (y * CANVAS_W + x0) * 3
+                    out[i:i + 3 * min(cell, CANVAS_W - x0)] = bytes(colour) * min(cell, CANVAS_W - x0)
+    return bytes(out)
+
+
+def first_difference(actual, expected):
+    """Where two canvases first differ, as a sentence; None when equal."""
+    for i in range(0, len(expected), 3):
+        if actual[i:i + 3] != expected[i:i + 3]:
+            p = i // 3
+            return "pixel (%d, %d) is %s, expected %s" % (p % CANVAS_W, p // CANVAS_W,
+                                                         tuple(actual[i:i + 3]), tuple(expected[i:i + 3]))
+    return None
+
+
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
     """Polls until predicate() is truthy; returns its value or raises."""
     end = time.time() + timeout

@@ -10,35 +10,6 @@ from harness import CANVAS_W, CANVAS_H
 BLACK, WHITE, BLUE = (0, 0, 0), (255, 255, 255), (0, 0, 255)
 
 
-def picture(data, zoom=1, width=1):
-    """The canvas of one column at displacement 0 (past the data: blue)."""
-    cell = 7 if zoom == 8 else zoom
-    out = bytearray(CANVAS_W * CANVAS_H * 3)
-    for r in range(480 // zoom + 1):
-        for j in range(width):
-            pos = r * width + j
-            for k in range(8):
-                if pos >= len(data):
-                    colour = BLUE
-                elif data[pos] & (0x80 >> k):
-                    colour = WHITE
-                else:
-                    continue
-                x0, y0 = (j * 8 + k) * zoom, r * zoom
-                for y in range(y0, min(y0 + cell, CANVAS_H)):
-                    for x in range(x0, min(x0 + cell, CANVAS_W)):
-                        i = (y * CANVAS_W + x) * 3
-                        out[i:i + 3] = bytes(colour)
-    return bytes(out)
-
-
-def first_difference(actual, expected):
-    for i in range(0, len(expected), 3):
-        if actual[i:i + 3] != expected[i:i + 3]:
-            p = i // 3
-            return "pixel (%d, %d) is %s, expected %s" % (p % CANVAS_W, p // CANVAS_W,
-                                                         tuple(actual[i:i + 3]), tuple(expected[i:i + 3]))
-    return None
 
 
 class ControlsTest(harness.GuiTest):
@@ -156,7 +127,7 @@ class ControlsTest(harness.GuiTest):
             with self.subTest(item=item):
                 app.menu(item)
                 app.wait_title(self.title_for(1, 0, zoom))
-                self.assertIsNone(first_difference(app.wait_idle(), picture(data, zoom)))
+                self.assertIsNone(harness.first_difference(app.wait_idle(), harness.picture(data, zoom=zoom)))
 
     def test_open_loads_the_file_typed_into_the_dialog(self):
         data = bytes(range(256)) * 3
@@ -166,7 +137,7 @@ class ControlsTest(harness.GuiTest):
         app.menu("Project/Open..")
         app.answer_file_dialog("^Please choose file to load$", os.path.basename(path))  # opens in the working folder
         app.wait_title(self.title_for(1, 0))  # a load sets the width back to 1
-        self.assertIsNone(first_difference(app.wait_idle(), picture(data)))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), harness.picture(data)))
         self.assertEqual(app.scroll("RowScroll"), (0, 0, 768, 1))
         self.assertEqual(self.offset_spin(app), (0, -4, 4))  # kept by the load
         # A cancelled dialog loads nothing.
@@ -180,7 +151,7 @@ class ControlsTest(harness.GuiTest):
         app.answer_file_dialog("^Please choose file to load$", "missing.bin")
         wait = harness.wait_until
         wait(lambda: app.scroll("RowScroll") == (0, 0, 0, 0), what="an empty row range")
-        self.assertIsNone(first_difference(app.wait_idle(), picture(b"")))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), harness.picture(b"")))
         self.assertEqual(self.x.windows("^Information$"), [])
 
     def test_jump_to_the_typed_displacement(self):

@@ -25,14 +25,6 @@ def empty_view(width, box=None):
     return bytes(out)
 
 
-def first_difference(actual, expected):
-    for i in range(0, len(expected), 3):
-        if actual[i:i + 3] != expected[i:i + 3]:
-            p = i // 3
-            return "pixel (%d, %d) is %s, expected %s" % (p % CANVAS_W, p // CANVAS_W,
-                                                         tuple(actual[i:i + 3]), tuple(expected[i:i + 3]))
-    return None
-
 
 class MouseTest(harness.GuiTest):
 
@@ -50,14 +42,14 @@ class MouseTest(harness.GuiTest):
         app.move(*self.canvas_point(app, 100, 50))
         self.x.run("xdotool", "mousedown", "1")
         app.wait_state("status", "Invalid Selection,w:-100,h:-50")
-        self.assertIsNone(first_difference(app.wait_idle(), empty_view(8, (0, 0, 100, 50))))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), empty_view(8, (0, 0, 100, 50))))
         self.assertFalse(app.menu_enabled("Save selected"))
         for cx, cy in ((110, 55), (125, 60), (140, 66)):
             time.sleep(0.05)
             app.move(*self.canvas_point(app, cx, cy))
         app.wait_state("status", "x:100 y:50 w:5 h:16")
         self.x.run("xdotool", "mouseup", "1")
-        self.assertIsNone(first_difference(app.wait_idle(), empty_view(8, (100, 50, 40, 16))))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), empty_view(8, (100, 50, 40, 16))))
         self.assertTrue(app.menu_enabled("Save selected"))
         # The release changed nothing.
         self.assertEqual(app.status(), "x:100 y:50 w:5 h:16")
@@ -76,7 +68,7 @@ class MouseTest(harness.GuiTest):
             app.wait_state("status", "x:100 y:50 w:6 h:650")
         finally:
             self.x.run("xdotool", "mouseup", "1")
-        self.assertIsNone(first_difference(app.wait_idle(), empty_view(8, (100, 50, 50, 431))))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), empty_view(8, (100, 50, 50, 431))))
         self.assertTrue(app.menu_enabled("Save selected"))
         # A drag wider than a row of cells is kept but shown only by a later repaint.
         app.drag_canvas([(10, 10), (90, 30)])

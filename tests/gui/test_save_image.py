@@ -42,14 +42,6 @@ def read_png(path):
     return types, header, b"".join(rows)
 
 
-def first_difference(actual, expected):
-    for i in range(0, len(expected), 3):
-        if actual[i:i + 3] != expected[i:i + 3]:
-            p = i // 3
-            return "pixel (%d, %d) is %s, expected %s" % (p % CANVAS_W, p // CANVAS_W,
-                                                         tuple(actual[i:i + 3]), tuple(expected[i:i + 3]))
-    return None
-
 
 class SaveImageTest(harness.GuiTest):
 
@@ -71,7 +63,7 @@ class SaveImageTest(harness.GuiTest):
         self.assertEqual(types[-1], "IEND")
         self.assertEqual(set(types[1:-1]), {"IDAT"})
         self.assertEqual(header, (CANVAS_W, CANVAS_H, 8, 2, 0, 0, 0))
-        self.assertIsNone(first_difference(pixels, screen))
+        self.assertIsNone(harness.first_difference(pixels, screen))
 
     def test_saved_file_is_the_canvas_on_screen(self):
         app = self.start_on_sprites()

@@ -10,61 +10,33 @@ from harness import App, CANVAS_W, CANVAS_H
 BLACK, WHITE, BLUE = (0, 0, 0), (255, 255, 255), (0, 0, 255)
 
 
-def expected_picture(data, width=1):
-    """The canvas for data at zoom 1, one column, displacement 0."""
-    out = bytearray(CANVAS_W * CANVAS_H * 3)
-    for y in range(CANVAS_H):
-        for j in range(width):
-            pos = y * width + j
-            for k in range(8):
-                x = j * 8 + k
-                if x >= CANVAS_W:
-                    break
-                if pos >= len(data):
-                    colour = BLUE
-                elif data[pos] & (0x80 >> k):
-                    colour = WHITE
-                else:
-                    continue
-                i = (y * CANVAS_W + x) * 3
-                out[i:i + 3] = bytes(colour)
-    return bytes(out)
-
-
-def first_difference(actual, expected):
-    for i in range(0, len(expected), 3):
-        if actual[i:i + 3] != expected[i:i + 3]:
-            p = i // 3
-            return "pixel (%d, %d) is %s, expected %s" % (p % CANVAS_W, p // CANVAS_W,
-                                                         tuple(actual[i:i + 3]), tuple(expected[i:i + 3]))
-    return None
 
 
 class SpineTest(harness.GuiTest):
 
     def assertCanvas(self, app, expected):
         actual = app.wait_idle()
-        self.assertIsNone(first_difference(actual, expected))
+        self.assertIsNone(harness.first_difference(actual, expected))
 
     def test_command_line_file_is_shown_exactly(self):
         data = bytes((i * 37 + 11) & 0xFF for i in range(300))
         app = self.start(self.fixture("sprites.bin", data))
         self.assertEqual(app.title(), "Vexelor, sprsize:1 disp:0 zoom:1")
         self.assertEqual(app.status(), "Invalid Selection,w:0,h:0")
-        self.assertCanvas(app, expected_picture(data))
+        self.assertCanvas(app, harness.picture(data))
         self.assertEqual(app.scroll("RowScroll"), (0, 0, 300, 0))
 
     def test_without_argument_the_blue_band_shows(self):
         app = self.start()
         self.assertEqual(app.title(), "Vexelor, sprsize:1 disp:0 zoom:1")
-        self.assertCanvas(app, expected_picture(b""))
+        self.assertCanvas(app, harness.picture(b""))
 
     def test_unusable_arguments_are_skipped_silently(self):
         empty = self.fixture("empty.bin", b"")
         for arg in (empty, self.dir, os.path.join(self.dir, "missing.bin")):
             with self.subTest(arg=arg):
                 app = self.start(arg)
-                self.assertCanvas(app, expected_picture(b""))
+                self.assertCanvas(app, harness.picture(b""))
                 self.assertEqual(app.scroll("RowScroll"), (0, 0, 481, 32))
                 app.request_close()
                 self.assertEqual(app.wait_exit(), 0)
@@ -87,14 +59,14 @@ class SpineTest(harness.GuiTest):
         row = app.scroll("RowScroll")[0]
         self.assertGreater(row, 0)
         app.wait_title("Vexelor, sprsize:1 disp:%d zoom:1" % row)
-        self.assertCanvas(app, expected_picture(data[row:]))
+        self.assertCanvas(app, harness.picture(data[row:]))
 
     def test_dropped_file_is_loaded(self):
         first = bytes(range(256)) * 2
         second = b"\xff" * 64
         app = self.start()
         app.drop([self.fixture("drop me.bin", first), self.fixture("other.bin", second)])
-        self.assertCanvas(app, expected_picture(first))
+        self.assertCanvas(app, harness.picture(first))
         self.assertEqual(app.scroll("RowScroll"), (0, 0, 512, 1))
 
     def test_dropped_folder_ends_with_message_and_code_1(self):

@@ -15,35 +15,6 @@ from harness import CANVAS_W, CANVAS_H, MENU_HEIGHT
 BLACK, WHITE, BLUE = (0, 0, 0), (255, 255, 255), (0, 0, 255)
 
 
-def expected_picture(data, width=1):
-    """The compact viewer's canvas for data at zoom 1, one column, displacement 0:
-    the cells start at x = 1."""
-    out = bytearray(CANVAS_W * CANVAS_H * 3)
-    for y in range(CANVAS_H):
-        for j in range(width):
-            pos = y * width + j
-            for k in range(8):
-                x = 1 + j * 8 + k
-                if x >= CANVAS_W:
-                    break
-                if pos >= len(data):
-                    colour = BLUE
-                elif data[pos] & (0x80 >> k):
-                    colour = WHITE
-                else:
-                    continue
-                i = (y * CANVAS_W + x) * 3
-                out[i:i + 3] = bytes(colour)
-    return bytes(out)
-
-
-def first_difference(actual, expected):
-    for i in range(0, len(expected), 3):
-        if actual[i:i + 3] != expected[i:i + 3]:
-            p = i // 3
-            return "pixel (%d, %d) is %s, expected %s" % (p % CANVAS_W, p // CANVAS_W,
-                                                         tuple(actual[i:i + 3]), tuple(expected[i:i + 3]))
-    return None
 
 
 def jpeg_segments(data):
@@ -113,7 +84,7 @@ class VariantTest(harness.GuiTest):
 
     def assertCanvas(self, app, expected):
         actual = app.wait_idle()
-        self.assertIsNone(first_difference(actual, expected))
+        self.assertIsNone(harness.first_difference(actual, expected))
 
     def window_rows(self, app, y0, y1):
         gx, gy = app.origin()
@@ -154,11 +125,11 @@ class VariantTest(harness.GuiTest):
         data = bytes(range(256)) * 4
         app = self.start(self.fixture("given.bin", data))
         self.assertEqual(app.title(), "Vexelor, sprsize:1 disp:0 zoom:1")
-        self.assertCanvas(app, expected_picture(b""))
+        self.assertCanvas(app, harness.picture(b"", shift=1))
         self.assertEqual(app.scroll("RowScroll"), (0, 0, 481, 32))
         # The same file dropped on the window is loaded.
         app.drop([os.path.join(self.dir, "given.bin")])
-        self.assertCanvas(app, expected_picture(data))
+        self.assertCanvas(app, harness.picture(data, shift=1))
         self.assertEqual(app.scroll("RowScroll"), (0, 0, 1024, 2))
 
     def test_mouse_on_the_canvas_changes_nothing(self):
@@ -167,7 +138,7 @@ class VariantTest(harness.GuiTest):
         app.drop([self.fixture("big.bin", data)])
         app.wait_title("Vexelor, sprsize:1 disp:0 zoom:1")
         before = app.wait_idle()
-        self.assertIsNone(first_difference(before, expected_picture(data)))
+        self.assertIsNone(harness.first_difference(before, harness.picture(data, shift=1)))
         state = app.state()
         app.click_canvas(40, 40)
         app.drag_canvas([(10, 10), (60, 50), (120, 200), (200, 300)])
@@ -196,13 +167,13 @@ class VariantTest(harness.GuiTest):
             shots.append(app.canvas())
             self.assertEqual(app.title(), "Vexelor, sprsize:1 disp:0 zoom:1")
         for shot in shots:
-            self.assertIsNone(first_difference(shot, start), "the canvas changed during the drag")
+            self.assertIsNone(harness.first_difference(shot, start), "the canvas changed during the drag")
         self.x.run("xdotool", "mouseup", "1")
         app.wait_title(harness.re.compile(r"^Vexelor, sprsize:(\d+) disp:0 zoom:1$"))
         width = app.scroll("WidthScroll")[0]
         self.assertGreater(width, 1)
         app.wait_title("Vexelor, sprsize:%d disp:0 zoom:1" % width)
-        self.assertCanvas(app, expected_picture(data, width))
+        self.assertCanvas(app, harness.picture(data, width, shift=1))
         self.assertEqual(app.control_text("OffsetSpin"), "0")
 
     def test_save_image_writes_a_baseline_jfif_of_the_canvas(self):

@@ -38,7 +38,7 @@ static void SendClient(Window to, Atom type, long d0, long d1, long d2, long d3,
     e.xclient.data.l[3] = d3;
     e.xclient.data.l[4] = d4;
     XSendEvent(dpy, to, False, NoEventMask, &e);
-    XFlush(dpy);
+    XSync(dpy, False);
 }
 
 static void AppendEncoded(char** buf, size_t* len, size_t* cap, const char* s) {
