@@ -33,7 +33,7 @@ protected:
     // Loads a file the way a drop does.
     void Show(const std::vector<uint8_t>& bytes) {
         const std::string path = folder.File("data.bin");
-        WriteBytes(path, bytes);
+        WriteAll(path, bytes);
         TkUserDropped(path);
         Deliver();
     }
@@ -45,7 +45,7 @@ protected:
         TkSetChecked(Ctl(GridCheck), true);
         SetZoom(zoom);
     }
-    ScratchFolder folder;
+    WorkFolder folder;
 };
 
 TEST_F(VariantCanvasTest, EmptyViewIsABlueBandFromX1ToX8) {

@@ -127,14 +127,14 @@ bool WritePicture(const CanvasImage& img, const std::string& target, int level =
 
 class JpegWriterTest : public ::testing::Test {
 protected:
-    ScratchFolder folder;
+    WorkFolder folder;
     std::unique_ptr<CanvasImage> picture = SamplePicture();
 };
 
 TEST_F(JpegWriterTest, FileIsBaselineJfifWithExactlyTheseMarkers) {
     const std::string target = folder.File("pic.jpg");
     ASSERT_TRUE(WritePicture(*picture, target));
-    const JpegLayout layout = ParseJpeg(ReadBytes(target));
+    const JpegLayout layout = ParseJpeg(ReadAll(target));
     ASSERT_TRUE(layout.wellFormed);
     // libjpeg gives each table a marker of its own; the order is what counts.
     const std::vector<uint8_t> expected = {0xD8, 0xE0, 0xDB, 0xDB, 0xC0, 0xC4, 0xC4, 0xC4, 0xC4, 0xDA, 0xD9};
@@ -171,7 +171,7 @@ TEST_F(JpegWriterTest, FileIsBaselineJfifWithExactlyTheseMarkers) {
 TEST_F(JpegWriterTest, QuantisationTablesAreTheExampleTablesAtQuality70) {
     const std::string target = folder.File("pic.jpg");
     ASSERT_TRUE(WritePicture(*picture, target));
-    const std::map<int, QuantTable> tables = QuantTables(ParseJpeg(ReadBytes(target)));
+    const std::map<int, QuantTable> tables = QuantTables(ParseJpeg(ReadAll(target)));
     ASSERT_EQ(tables.size(), 2u);
     EXPECT_EQ(tables.at(0).precision, 0);
     EXPECT_EQ(tables.at(1).precision, 0);
@@ -186,7 +186,7 @@ TEST_F(JpegWriterTest, QuantisationTablesAreTheExampleTablesAtQuality70) {
 TEST_F(JpegWriterTest, HuffmanTablesAreTheStandardOnesNotOptimised) {
     const std::string target = folder.File("pic.jpg");
     ASSERT_TRUE(WritePicture(*picture, target));
-    const std::map<int, HuffTable> tables = HuffmanTables(ParseJpeg(ReadBytes(target)));
+    const std::map<int, HuffTable> tables = HuffmanTables(ParseJpeg(ReadAll(target)));
     ASSERT_EQ(tables.size(), 4u);
     const std::vector<int> dcLuminance = {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0};
     const std::vector<int> dcChrominance = {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0};
@@ -247,7 +247,7 @@ TEST_F(JpegWriterTest, QualityLevelIsHeldBetween0And10) {
     for (const Case& c : cases) {
         const std::string target = folder.File("q.jpg");
         ASSERT_TRUE(WritePicture(*picture, target, c.level)) << c.level;
-        const std::map<int, QuantTable> tables = QuantTables(ParseJpeg(ReadBytes(target)));
+        const std::map<int, QuantTable> tables = QuantTables(ParseJpeg(ReadAll(target)));
         ASSERT_EQ(tables.size(), 2u) << c.level;
         // libjpeg counts quality 0 as 1, where the tables reach 16-bit entries.
         const int quality = c.quality == 0 ? 1 : c.quality;
@@ -258,9 +258,9 @@ TEST_F(JpegWriterTest, QualityLevelIsHeldBetween0And10) {
 
 TEST_F(JpegWriterTest, ReplacesAnOlderFileWholly) {
     const std::string target = folder.File("pic.jpg");
-    WriteBytes(target, std::vector<uint8_t>(300000, 0xAB));  // longer than the new file
+    WriteAll(target, std::vector<uint8_t>(300000, 0xAB));  // longer than the new file
     ASSERT_TRUE(WritePicture(*picture, target));
-    EXPECT_TRUE(ParseJpeg(ReadBytes(target)).wellFormed);
+    EXPECT_TRUE(ParseJpeg(ReadAll(target)).wellFormed);
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"pic.jpg"});
 }
 
@@ -284,24 +284,24 @@ TEST_P(JpegWriterFailureTest, LeavesNoPartialFileAndKeepsTheOldOne) {
     const FailureCase& c = GetParam();
     const std::string target = folder.File("pic.jpg");
     const std::vector<uint8_t> old = {'o', 'l', 'd', 0, 1, 2, 3};
-    if (c.olderFile) WriteBytes(target, old);
+    if (c.olderFile) WriteAll(target, old);
     bool written;
     if (c.failure == OutputWriteError) {
-        FileSizeLimit limit(1000);  // the disk is full after 1000 bytes
+        FileSizeCap limit(1000);  // the disk is full after 1000 bytes
         written = WritePicture(*picture, target);
     } else {
         written = WriteJpeg(picture->pixels, kH, 0, CanvasImage::kStride, target, 7);
     }
     EXPECT_FALSE(written);
     if (c.olderFile) {
-        EXPECT_EQ(ReadBytes(target), old);
+        EXPECT_EQ(ReadAll(target), old);
         EXPECT_EQ(folder.Entries(), std::vector<std::string>{"pic.jpg"});
     } else {
         EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
     }
     // The writer is usable again right afterwards.
     EXPECT_TRUE(WritePicture(*picture, target));
-    EXPECT_TRUE(ParseJpeg(ReadBytes(target)).wellFormed);
+    EXPECT_TRUE(ParseJpeg(ReadAll(target)).wellFormed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -318,11 +318,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(JpegWriterTest, TargetsThatCannotBeWrittenAreRefusedAndLeftAlone) {
     const std::string readOnly = folder.File("locked.jpg");
     const std::vector<uint8_t> old = {1, 2, 3, 4, 5};
-    WriteBytes(readOnly, old);
-    if (!MakeReadOnly(readOnly)) GTEST_SKIP() << "this file system cannot make a file read-only for root";
+    WriteAll(readOnly, old);
+    if (!LockAgainstWriting(readOnly)) GTEST_SKIP() << "this file system cannot make a file read-only for root";
     EXPECT_FALSE(WritePicture(*picture, readOnly));
-    EXPECT_EQ(ReadBytes(readOnly), old);
-    MakeWritable(readOnly);
+    EXPECT_EQ(ReadAll(readOnly), old);
+    Unlock(readOnly);
 
     const std::string subfolder = folder.File("folder.jpg");
     ASSERT_EQ(mkdir(subfolder.c_str(), 0755), 0);

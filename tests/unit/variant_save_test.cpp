@@ -31,7 +31,7 @@ protected:
         data = folder.File("game.rom");
         std::vector<uint8_t> bytes(80 * 300);
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
-        WriteBytes(data, bytes);
+        WriteAll(data, bytes);
         TkUserDropped(data);
         Deliver();
     }
@@ -46,7 +46,7 @@ protected:
     }
     const std::vector<std::pair<std::string, std::string>> kCannotSave = {{"CanvasGadget", "Cannot save image: "}};
 
-    ScratchFolder folder;
+    WorkFolder folder;
     TestBackend* backend = nullptr;
     std::string data;
 };
@@ -66,7 +66,7 @@ TEST_F(VariantSaveTest, DialogProposesTheLoadedFileAndWritesTheCanvasAsJpeg) {
     EXPECT_TRUE(backend->messageBoxes.empty());
     EXPECT_EQ(viewerState.currentPath, target + ".jpg");
 
-    const JpegLayout layout = ParseJpeg(ReadBytes(target + ".jpg"));
+    const JpegLayout layout = ParseJpeg(ReadAll(target + ".jpg"));
     ASSERT_TRUE(layout.wellFormed);
     const std::vector<uint8_t> markers = {0xD8, 0xE0, 0xDB, 0xDB, 0xC0, 0xC4, 0xC4, 0xC4, 0xC4, 0xDA, 0xD9};
     EXPECT_EQ(layout.Markers(), markers);
@@ -96,7 +96,7 @@ TEST_F(VariantSaveTest, FileHoldsExactlyWhatTheCanvasShows) {
         const std::string target = folder.File("z" + std::to_string(c.zoom) + (c.grid1x1 ? "g" : "") + ".jpg");
         Save(target, 1);
         ASSERT_TRUE(backend->messageBoxes.empty());
-        const std::vector<uint8_t> bytes = ReadBytes(target);
+        const std::vector<uint8_t> bytes = ReadAll(target);
         const JpegLayout layout = ParseJpeg(bytes);
         ASSERT_TRUE(layout.wellFormed) << c.zoom;
         const JpegSegment* sof = layout.Find(0xC0);
@@ -130,7 +130,7 @@ TEST_F(VariantSaveTest, NamesFollowThePatternChosen) {
     for (const Case& c : cases) {
         Save(folder.File(c.typed), c.pattern, {true});
         EXPECT_EQ(viewerState.currentPath, folder.File(c.written)) << c.typed;
-        EXPECT_TRUE(ParseJpeg(ReadBytes(folder.File(c.written))).wellFormed) << c.written;
+        EXPECT_TRUE(ParseJpeg(ReadAll(folder.File(c.written))).wellFormed) << c.written;
         expected.push_back(c.written);
     }
     EXPECT_TRUE(backend->messageBoxes.empty());
@@ -152,14 +152,14 @@ TEST_F(VariantSaveTest, CancelWritesNothing) {
 TEST_F(VariantSaveTest, ExistingFileIsReplacedOnlyAfterYes) {
     const std::string target = folder.File("old.jpg");
     const std::vector<uint8_t> old(50, 'x');
-    WriteBytes(target, old);
+    WriteAll(target, old);
     Save(target, 1, {false});
     ASSERT_EQ(backend->questions.size(), 1u);
     EXPECT_EQ(backend->questions[0].first, "CanvasGadget");
     EXPECT_EQ(backend->questions[0].second, "Overwrite this file? " + target);
-    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_EQ(ReadAll(target), old);
     Save(target, 1, {true});
-    EXPECT_TRUE(ParseJpeg(ReadBytes(target)).wellFormed);
+    EXPECT_TRUE(ParseJpeg(ReadAll(target)).wellFormed);
     EXPECT_TRUE(backend->messageBoxes.empty());
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"game.rom", "old.jpg"}));
 }
@@ -167,11 +167,11 @@ TEST_F(VariantSaveTest, ExistingFileIsReplacedOnlyAfterYes) {
 TEST_F(VariantSaveTest, ReadOnlyTargetIsRefusedAndKept) {
     const std::string target = folder.File("locked.jpg");
     const std::vector<uint8_t> old = {9, 8, 7, 6};
-    WriteBytes(target, old);
-    if (!MakeReadOnly(target)) GTEST_SKIP() << "this file system cannot make a file read-only for root";
+    WriteAll(target, old);
+    if (!LockAgainstWriting(target)) GTEST_SKIP() << "this file system cannot make a file read-only for root";
     Save(target, 1, {true});
     EXPECT_EQ(backend->messageBoxes, kCannotSave);
-    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_EQ(ReadAll(target), old);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"game.rom", "locked.jpg"}));
 }
 
@@ -188,18 +188,18 @@ TEST_F(VariantSaveTest, FolderAsTargetIsRefused) {
 TEST_F(VariantSaveTest, WriteErrorKeepsTheOldFileAndLeavesNoPartialOne) {
     const std::string target = folder.File("shot.jpg");
     const std::vector<uint8_t> old(3000, 'o');
-    WriteBytes(target, old);
+    WriteAll(target, old);
     {
-        FileSizeLimit limit(2000);
+        FileSizeCap limit(2000);
         Save(target, 1, {true});
     }
     EXPECT_EQ(backend->messageBoxes, kCannotSave);
-    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_EQ(ReadAll(target), old);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"game.rom", "shot.jpg"}));
 
     const std::string fresh = folder.File("fresh.jpg");
     {
-        FileSizeLimit limit(2000);
+        FileSizeCap limit(2000);
         Save(fresh, 1);
     }
     EXPECT_EQ(backend->messageBoxes.size(), 2u);

@@ -1,59 +1,14 @@
 #include "tests/unit/variant_test_support.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <csetjmp>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 
 #include <jpeglib.h>
 
 namespace variant_test {
 namespace {
-
-// Clears the immutable flag where one was set, so that the folder can go.
-void ClearImmutable(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return;
-    int flags = 0;
-    if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) {
-        flags &= ~FS_IMMUTABLE_FL;
-        ioctl(fd, FS_IOC_SETFLAGS, &flags);
-    }
-    close(fd);
-}
-
-void RemoveTree(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        chmod(path.c_str(), 0700);
-        if (DIR* d = opendir(path.c_str())) {
-            std::vector<std::string> names;
-            while (dirent* e = readdir(d)) {
-                std::string n = e->d_name;
-                if (n != "." && n != "..") names.push_back(n);
-            }
-            closedir(d);
-            for (const std::string& n : names) RemoveTree(path + "/" + n);
-        }
-        rmdir(path.c_str());
-    } else {
-        if (S_ISREG(st.st_mode)) ClearImmutable(path);
-        unlink(path.c_str());
-    }
-}
 
 struct DecodeErrors {
     jpeg_error_mgr standard;
@@ -92,75 +47,6 @@ bool Decode(FILE* in, DecodedJpeg& out) {
 }
 
 }  // namespace
-
-ScratchFolder::ScratchFolder() {
-    char pattern[] = "/tmp/vexelor-variant-XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("no scratch folder");
-    path = pattern;
-}
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path); }
-
-std::vector<std::string> ScratchFolder::Entries() const {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool MakeReadOnly(const std::string& path) {
-    if (chmod(path.c_str(), 0444) != 0) return false;
-    if (geteuid() != 0) return true;
-    // Root writes through permission bits; the immutable flag stops it too.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags |= FS_IMMUTABLE_FL;
-    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    close(fd);
-    return ok;
-}
-
-void MakeWritable(const std::string& path) {
-    ClearImmutable(path);
-    chmod(path.c_str(), 0644);
-}
-
-FileSizeLimit::FileSizeLimit(long bytes) {
-    rlimit r;
-    getrlimit(RLIMIT_FSIZE, &r);
-    savedSoft = static_cast<long>(r.rlim_cur);
-    savedHard = static_cast<long>(r.rlim_max);
-    // Past the limit the kernel sends SIGXFSZ, which would end the test.
-    savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    r.rlim_cur = static_cast<rlim_t>(bytes);
-    setrlimit(RLIMIT_FSIZE, &r);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    rlimit r;
-    r.rlim_cur = static_cast<rlim_t>(savedSoft);
-    r.rlim_max = static_cast<rlim_t>(savedHard);
-    setrlimit(RLIMIT_FSIZE, &r);
-    std::signal(SIGXFSZ, savedHandler);
-}
 
 const JpegSegment* JpegLayout::Find(uint8_t marker) const {
     for (const JpegSegment& s : segments)

@@ -1,6 +1,5 @@
-// Shared by the compact viewer's tests: a scratch folder, read-only and
-// unwritable targets, and a reader of JPEG files that looks at their markers
-// and decodes their pixels.
+// Shared by the compact viewer's tests: a reader of JPEG files that looks
+// at their markers and decodes their pixels.
 #pragma once
 
 #include <cstdint>
@@ -8,36 +7,18 @@
 #include <vector>
 
 #include "platform/canvas.h"
+#include "tests/unit/export_test_support.h"
 
 namespace variant_test {
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-struct ScratchFolder {
-    std::string path;
-    ScratchFolder();
-    ~ScratchFolder();
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    // Names of the entries in the folder, hidden ones included, sorted.
-    std::vector<std::string> Entries() const;
-};
-
-std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-
-// Makes the file read-only in a way that holds also for a process running
-// with root's privileges (which may write through permission bits); false
-// when the file system cannot do that. MakeWritable undoes it.
-bool MakeReadOnly(const std::string& path);
-void MakeWritable(const std::string& path);
-
-// While it lives, no file this process writes may grow past the limit
-// (writes beyond it fail as on a full disk).
-struct FileSizeLimit {
-    explicit FileSizeLimit(long bytes);
-    ~FileSizeLimit();
-    long savedSoft, savedHard;
-    void (*savedHandler)(int);
-};
+// The scratch folder, file reading and writing, read-only targets and the
+// full-disk cap are the export tests' own.
+using exporttest::FileSizeCap;
+using exporttest::LockAgainstWriting;
+using exporttest::ReadAll;
+using exporttest::Unlock;
+using exporttest::WorkFolder;
+using exporttest::WriteAll;
 
 // One marker segment of a JPEG file: the marker's second byte and the bytes
 // that follow its length field.

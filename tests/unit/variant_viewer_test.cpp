@@ -30,7 +30,7 @@ std::vector<uint8_t> Snapshot() {
 class VariantViewerTest : public ::testing::Test {
 protected:
     void TearDown() override { EndViewer(); }
-    ScratchFolder folder;
+    WorkFolder folder;
 };
 
 TEST_F(VariantViewerTest, ControlsAreTheThirteenWithTheirOwnIds) {
@@ -112,7 +112,7 @@ TEST_F(VariantViewerTest, WindowMenuAndNoStatusBar) {
 
 TEST_F(VariantViewerTest, CommandLineFileIsIgnored) {
     const std::string path = folder.File("given.bin");
-    WriteBytes(path, std::vector<uint8_t>(100, 0xFF));
+    WriteAll(path, std::vector<uint8_t>(100, 0xFF));
     StartTestViewer(compactViewer, path);
     EXPECT_EQ(viewerState.fileData, nullptr);
     EXPECT_EQ(viewerState.fileSize, 0);
@@ -127,7 +127,7 @@ TEST_F(VariantViewerTest, CommandLineFileIsIgnored) {
 TEST_F(VariantViewerTest, DroppedFileIsLoadedAndShown) {
     StartTestViewer(compactViewer);
     const std::string path = folder.File("drop.bin");
-    WriteBytes(path, {0xFF, 0x00, 0x80});
+    WriteAll(path, {0xFF, 0x00, 0x80});
     TkUserDropped(path + "\n" + folder.File("second.bin"));
     Deliver();
     EXPECT_EQ(viewerState.currentPath, path);
@@ -144,7 +144,7 @@ TEST_F(VariantViewerTest, DroppedFileIsLoadedAndShown) {
 TEST_F(VariantViewerTest, MouseOnTheCanvasChangesNothing) {
     TestBackend& b = StartTestViewer(compactViewer);
     const std::string path = folder.File("d.bin");
-    WriteBytes(path, std::vector<uint8_t>(20000, 0x3C));
+    WriteAll(path, std::vector<uint8_t>(20000, 0x3C));
     TkUserDropped(path);
     Deliver();
     TkSetScrollPosition(Ctl(RowScroll), 5);
@@ -197,7 +197,7 @@ TEST_F(VariantViewerTest, WidthDragIsPaintedOnlyWhenItEnds) {
     const std::string path = folder.File("d.bin");
     std::vector<uint8_t> bytes(4000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
-    WriteBytes(path, bytes);
+    WriteAll(path, bytes);
     TkUserDropped(path);
     Deliver();
     // Width 4 with an offset of 3, as the handlers leave them.
