@@ -17,6 +17,7 @@
 #include <FL/x.H>
 #include <X11/Xatom.h>
 
+#include <cerrno>  // program_invocation_short_name
 #include <cstring>
 #include <map>
 #include <string>
@@ -249,7 +250,9 @@ public:
         SetWindowIcons();
         window = new MainWindow(w, h, nullptr);
         window->copy_label(title);
-        window->xclass("vexelor");
+        // The program's own name ("vexelor", "vexelor-jpeg"): desktops match
+        // the window to its desktop entry's StartupWMClass by it.
+        window->xclass(program_invocation_short_name);
         window->size_range(w, h, w, h);
         window->position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
         window->callback(OnCloseBox);
