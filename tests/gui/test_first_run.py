@@ -15,7 +15,10 @@ class FirstRunTest(harness.GuiTest):
         # scripts/run.sh: from the checkout's root, `build/vexelor samples/sprites.bin`.
         with open(os.path.join(harness.SOURCE, "samples", "sprites.bin"), "rb") as f:
             data = f.read()
-        app = self.start("samples/sprites.bin", cwd=harness.SOURCE)
+        binary = os.path.relpath(harness.VEXELOR, harness.SOURCE)
+        if binary.startswith(".."):  # a build folder outside the checkout
+            binary = harness.VEXELOR
+        app = self.start("samples/sprites.bin", binary=binary, cwd=harness.SOURCE)
         self.assertEqual(app.scroll("RowScroll"), (0, 0, len(data), len(data) // 481))
         self.assertCanvas(app, harness.picture(data))
 
