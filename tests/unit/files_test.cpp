@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -27,6 +28,29 @@
 #include "viewer/redraw.h"
 #include "viewer/viewer.h"
 #include "viewer/viewer_state.h"
+
+// The order in which a save puts things on the disk is seen by standing in
+// for the system's fsync and rename: while a test holds a log, each call is
+// written into it (with the path of a synced descriptor) and then made.
+std::vector<std::string>* diskLog = nullptr;
+
+extern "C" int fsync(int fd) {
+    using Call = int (*)(int);
+    static Call real = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "fsync"));
+    if (diskLog) {
+        char path[4096];
+        const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+        diskLog->push_back("sync " + std::string(path, n > 0 ? static_cast<size_t>(n) : 0));
+    }
+    return real(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+    using Call = int (*)(const char*, const char*);
+    static Call real = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "rename"));
+    if (diskLog) diskLog->push_back(std::string("rename ") + from + " " + to);
+    return real(from, to);
+}
 
 namespace {
 
@@ -283,6 +307,33 @@ TEST(SaveThroughLinks, TheFileALinkLeadsToIsReplacedAndTheLinksStay) {
 }
 
 // --- What the replaced file keeps -----------------------------------------------------
+
+// The new file is on the disk before it takes the old one's place, and the
+// folder that now names it is put on the disk after: the folder of the file
+// the link leads to, not the link's.
+TEST(SafeWriter, SyncsTheFileBeforeTheRenameAndItsFolderAfter) {
+    WorkFolder folder;
+    ASSERT_EQ(mkdir(folder.File("site").c_str(), 0755), 0);
+    WriteAll(folder.File("site/out.bin"), {1, 2, 3});
+    ASSERT_EQ(symlink("site/out.bin", folder.File("out.bin").c_str()), 0);
+    std::vector<std::string> log;
+    diskLog = &log;
+    std::string reason;
+    SafeWriter* w = BeginSafeWrite(folder.File("out.bin"), &reason);
+    ASSERT_NE(w, nullptr) << reason;
+    SafeWrite(w, "new", 3);
+    const bool committed = CommitSafeWrite(w, &reason);
+    diskLog = nullptr;
+    ASSERT_TRUE(committed) << reason;
+    ASSERT_EQ(log.size(), 3u);
+    const std::string prefix = "rename " + folder.File("site/.out.bin.");
+    ASSERT_EQ(log[1].rfind(prefix, 0), 0u) << log[1];
+    const std::string temp = log[1].substr(7, log[1].find(' ', 7) - 7);
+    EXPECT_EQ(log[0], "sync " + temp);
+    EXPECT_EQ(log[1], "rename " + temp + " " + folder.File("site/out.bin"));
+    EXPECT_EQ(log[2], "sync " + folder.File("site"));
+    EXPECT_EQ(ReadAll(folder.File("site/out.bin")), (Bytes{'n', 'e', 'w'}));
+}
 
 // Replaces the file at the path with the bytes through the safe writer.
 bool Replace(const std::string& path, const Bytes& bytes, std::string* reason) {
