@@ -94,6 +94,7 @@ struct SafeWriter {
     int fd = -1;
     FILE* stream = nullptr;
     int writeErrno = 0;  // why the first failed write failed; 0 while all went well
+    mode_t mode = 0;     // given to the new file once all is written
 };
 
 namespace {
@@ -191,10 +192,11 @@ ssize_t StreamWrite(void* cookie, const char* bytes, size_t count) {
 // The descriptor is closed by the writer itself, after it has been synced.
 int StreamClose(void*) { return 0; }
 
-// Gives the new file the old one's owner, group and permissions. An owner
-// the process may not give is left as it is; a set-user or set-group bit is
-// then dropped, as the system drops it when another user writes a file.
-void CarryOver(int fd, const struct stat& old) {
+// Gives the new file the old one's owner and group, and works out the
+// permissions it is to get. An owner the process may not give is left as it
+// is; a set-user or set-group bit is then dropped, as the system drops it
+// when another user writes a file.
+mode_t CarryOver(int fd, const struct stat& old) {
     mode_t mode = old.st_mode & 07777;
     struct stat now;
     if (fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
@@ -203,7 +205,7 @@ void CarryOver(int fd, const struct stat& old) {
         else if (fstat(fd, &now) == 0 && now.st_uid != old.st_uid)
             mode &= ~static_cast<mode_t>(S_ISUID);
     }
-    fchmod(fd, mode);  // after the owner: a change of owner clears these bits
+    return mode;
 }
 
 // Puts the folder's entries on the disk. Some file systems cannot do that
@@ -266,10 +268,7 @@ SafeWriter* BeginSafeWrite(const std::string& path, std::string* reason) {
     w->target = target;
     w->temp = pattern;
     w->fd = fd;
-    if (exists)
-        CarryOver(fd, st);
-    else
-        fchmod(fd, DefaultMode());
+    w->mode = exists ? CarryOver(fd, st) : DefaultMode();
     cookie_io_functions_t io = {nullptr, StreamWrite, nullptr, StreamClose};
     w->stream = fopencookie(w, "wb", io);
     if (!w->stream) {
@@ -295,16 +294,22 @@ bool CommitSafeWrite(SafeWriter* w, std::string* reason) {
     int err = 0;
     if (std::fflush(w->stream) != 0 || std::ferror(w->stream) || w->writeErrno != 0)
         err = w->writeErrno ? w->writeErrno : EIO;
-    // On the disk before it takes the old file's place: after a power cut
-    // the path holds the old file or the new one, never an empty one.
-    else if (fsync(w->fd) != 0)
-        err = errno;
-    else if (close(w->fd) != 0)
-        err = errno;
-    else {
-        w->fd = -1;
-        if (std::rename(w->temp.c_str(), w->target.c_str()) != 0) err = errno;
+    if (err == 0) {
+        // The permissions once all is written: a change of owner, and a write
+        // by a process without the privilege, clear the set-user and
+        // set-group bits. A file system without permissions refuses them,
+        // which costs no save.
+        fchmod(w->fd, w->mode);
+        // On the disk before it takes the old file's place: after a power
+        // cut the path holds the old file or the new one, never an empty one.
+        if (fsync(w->fd) != 0)
+            err = errno;
+        else if (close(w->fd) != 0)
+            err = errno;
+        else
+            w->fd = -1;
     }
+    if (err == 0 && std::rename(w->temp.c_str(), w->target.c_str()) != 0) err = errno;
     if (err != 0) {
         *reason = std::strerror(err);
         Discard(w);
