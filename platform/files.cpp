@@ -302,12 +302,13 @@ bool CommitSafeWrite(SafeWriter* w, std::string* reason) {
         fchmod(w->fd, w->mode);
         // On the disk before it takes the old file's place: after a power
         // cut the path holds the old file or the new one, never an empty one.
-        if (fsync(w->fd) != 0)
+        if (fsync(w->fd) != 0) {
             err = errno;
-        else if (close(w->fd) != 0)
-            err = errno;
-        else
-            w->fd = -1;
+        } else {
+            const int closed = close(w->fd);
+            w->fd = -1;  // gone even when the close reports an error
+            if (closed != 0) err = errno;
+        }
     }
     if (err == 0 && std::rename(w->temp.c_str(), w->target.c_str()) != 0) err = errno;
     if (err != 0) {
