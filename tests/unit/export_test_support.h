@@ -32,6 +32,8 @@ void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes);
 // the immutable flag); false when the file system cannot do that.
 bool LockAgainstWriting(const std::string& path);
 void Unlock(const std::string& path);
+// The system's reason for a refused write into what LockAgainstWriting locked.
+std::string LockedReason();
 
 // While it lives, files this process writes cannot grow past the limit.
 struct FileSizeCap {

@@ -230,7 +230,9 @@ TEST(PngExport, ReadOnlyTargetIsRefusedAndKeepsItsBytes) {
     backend.yesNoAnswers.push_back(true);
     SaveCanvasImage();
     ASSERT_EQ(backend.messageBoxes.size(), 1u);
-    EXPECT_EQ(backend.messageBoxes[0], std::make_pair(std::string("CanvasGadget"), std::string("Cannot save image: ")));
+    EXPECT_EQ(backend.messageBoxes[0],
+              std::make_pair(std::string("CanvasGadget"),
+                             "Cannot save image: " + folder.File("shot.png") + ": " + exporttest::LockedReason()));
     EXPECT_EQ(ReadAll(folder.File("shot.png")), old);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"data.bin", "shot.png"}));
 }
@@ -252,7 +254,9 @@ TEST(PngExport, FolderThatCannotTakeTheFileGivesTheMessage) {
         backend.saveAnswers.push_back({sub + "/shot", 0});
         SaveCanvasImage();
         ASSERT_EQ(backend.messageBoxes.size(), 1u);
-        EXPECT_EQ(backend.messageBoxes[0].second, "Cannot save image: ");
+        EXPECT_EQ(backend.messageBoxes[0].second,
+                  "Cannot save image: " + sub + "/shot.png: " +
+                      (c.exists ? exporttest::LockedReason() : "No such file or directory"));
         EXPECT_EQ(FileSize(sub + "/shot.png"), -1);
         if (c.exists) {
             EXPECT_TRUE(exporttest::EntriesOf(sub).empty());
@@ -275,7 +279,7 @@ TEST(PngExport, EncoderErrorMidwayLeavesTheOldFileAndNoTrace) {
             SaveCanvasImage();
         }
         ASSERT_EQ(backend.messageBoxes.size(), 1u);
-        EXPECT_EQ(backend.messageBoxes[0].second, "Cannot save image: ");
+        EXPECT_EQ(backend.messageBoxes[0].second, "Cannot save image: " + folder.File("shot.png") + ": File too large");
         if (oldFile) {
             EXPECT_EQ(ReadAll(folder.File("shot.png")), old);
             EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"data.bin", "shot.png"}));
