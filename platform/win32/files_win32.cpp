@@ -115,15 +115,54 @@ std::string AbsolutePath(const std::string& path) {
     return Utf8(full);
 }
 
+// Fresh pages cost a fault each on first touch, which under Wine (and in a
+// virtual machine) is most of the time a large load takes. So a large block
+// is brought in with one request (locked, which makes the system supply all
+// of its pages at once, and unlocked again at once; where the system refuses
+// the lock, the pages come on first touch as usual), and the last large block
+// released is kept for the next request that it fits: loading another large
+// file then costs clearing it, not faulting it in again. At most one such
+// block is kept, and only until a request it does not fit.
+namespace {
+
+constexpr int64_t kKeptMinimum = int64_t{64} << 20;
+uint8_t* keptBlock = nullptr;
+SIZE_T keptCapacity = 0;
+
+void DropKeptBlock() {
+    if (keptBlock) VirtualFree(keptBlock, 0, MEM_RELEASE);
+    keptBlock = nullptr;
+    keptCapacity = 0;
+}
+
+}  // namespace
+
 uint8_t* AllocateZeroedBlock(int64_t size) {
     if (size <= 0 || static_cast<uint64_t>(size) > SIZE_MAX) return nullptr;
+    const SIZE_T bytes = static_cast<SIZE_T>(size);
+    if (keptBlock && bytes <= keptCapacity && bytes >= keptCapacity / 2) {
+        uint8_t* block = keptBlock;
+        keptBlock = nullptr;
+        std::memset(block, 0, bytes);
+        return block;
+    }
+    DropKeptBlock();
     // Committed pages come from the system already zero.
-    return static_cast<uint8_t*>(
-        VirtualAlloc(nullptr, static_cast<SIZE_T>(size), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    auto* block = static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (block && size >= (int64_t{2} << 20) && VirtualLock(block, bytes)) VirtualUnlock(block, bytes);
+    return block;
 }
 
 void ReleaseBlock(uint8_t* block, int64_t size) {
-    if (block && size > 0) VirtualFree(block, 0, MEM_RELEASE);
+    if (!block || size <= 0) return;
+    MEMORY_BASIC_INFORMATION info;
+    if (size >= kKeptMinimum && VirtualQuery(block, &info, sizeof info) == sizeof info) {
+        DropKeptBlock();
+        keptBlock = block;
+        keptCapacity = info.RegionSize;
+        return;
+    }
+    VirtualFree(block, 0, MEM_RELEASE);
 }
 
 // Others may read the file meanwhile, nobody may write it: a file that some

@@ -321,6 +321,15 @@ TEST_F(WinFiles, ZeroedBlocksAndLargeReads) {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(std::count(block, block + (1 << 20), 0), 1 << 20);
     ReleaseBlock(block, 1 << 20);
+    // A large block released and handed out again comes back zero-filled,
+    // also when the next one is a little smaller or larger.
+    for (int64_t size : {int64_t{64} << 20, int64_t{40} << 20, int64_t{64} << 20, int64_t{100} << 20}) {
+        uint8_t* big = AllocateZeroedBlock(size);
+        ASSERT_NE(big, nullptr) << size;
+        EXPECT_EQ(std::count(big, big + size, 0), size) << size;
+        std::fill(big, big + size, 0xFF);
+        ReleaseBlock(big, size);
+    }
 
     // Short reads leave the rest of the block as it was.
     Put(In("short.bin"), Counting(1000));
