@@ -176,7 +176,7 @@ public:
     // beside its box (the box and the gap after it take about a menu check
     // mark's width and a third).
     void fitCheckBoxes(HWND box, const std::wstring& text, int width) {
-        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) * 4 / 3 - 6;
+        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) * 4 / 3 - 10;
         HFONT fitting = fontFitting(text, room);
         if (!checkFont || heightOf(fitting) < heightOf(checkFont)) {
             checkFont = fitting;
