@@ -173,10 +173,11 @@ public:
     }
 
     // All check boxes share the largest font in which every one's text fits
-    // beside its box (the box and the gap after it take about a menu check
-    // mark's width and a third).
+    // beside its box (the box and the gap after it take a menu check mark's
+    // width and a few pixels), down to 9 pixels: smaller is no longer read
+    // at a glance, and a last letter cut short is.
     void fitCheckBoxes(HWND box, const std::wstring& text, int width) {
-        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) * 4 / 3 - 10;
+        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) - 5;
         HFONT fitting = fontFitting(text, room);
         if (!checkFont || heightOf(fitting) < heightOf(checkFont)) {
             checkFont = fitting;
