@@ -18,3 +18,9 @@ ctest --test-dir build-sanitize -L unit --output-on-failure --timeout 600
 # run unpacked.
 scripts/package.sh >/dev/null
 python3 tests/package/test_deb.py build/vexelor_*.deb
+
+# Windows: both programs and the unit tests cross-built with mingw-w64
+# (scripts/build-windows.sh, into build-windows/), the unit tests and the
+# programs' checks run under Wine in a prefix of that build tree.
+scripts/build-windows.sh
+ctest --test-dir build-windows -L unit --output-on-failure --timeout 600

@@ -92,7 +92,7 @@ TEST(ChooseSavePath, ExtensionAndOverwriteRulesThroughSaveImage) {
         if (c.failureMessage) {
             ASSERT_EQ(backend.messageBoxes.size(), 1u);
             EXPECT_EQ(backend.messageBoxes[0], std::make_pair(std::string("CanvasGadget"),
-                                                              std::string("Cannot save image: ")));
+                                                              "Cannot save image: " + finalPath + ": " + exporttest::FolderReason()));
         } else {
             EXPECT_TRUE(backend.messageBoxes.empty());
         }

@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "app/full_viewer.h"
@@ -109,6 +111,14 @@ bool LockAgainstWriting(const std::string& path) {
     if (geteuid() != 0) return true;
     return SetImmutable(path, true);  // root writes through permission bits
 }
+
+#ifdef _WIN32
+std::string LockedReason() { return "The file is read-only"; }
+std::string FolderReason() { return "It is a folder"; }
+#else
+std::string LockedReason() { return std::strerror(geteuid() == 0 ? EPERM : EACCES); }
+std::string FolderReason() { return std::strerror(EISDIR); }
+#endif
 
 void Unlock(const std::string& path) {
     SetImmutable(path, false);

@@ -33,7 +33,11 @@ void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes);
 // the immutable flag); false when the file system cannot do that.
 bool LockAgainstWriting(const std::string& path);
 void Unlock(const std::string& path);
+// The system's reason for a refused write into what LockAgainstWriting locked.
+std::string LockedReason();
 
+// The reason given when a folder stands where a file is to be saved.
+std::string FolderReason();
 // The reason the system gives when a file is to be made in a missing folder.
 std::string MissingFolderReason();
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -116,15 +117,17 @@ TEST_F(OpenDataFileTest, RelativePathsAreReadFromWhereTheCallWasMade) {
         {"/c/d", "../../a/sub/b.bin", deep, "/a/sub"},
     };
     for (const Case& c : cases) {
+        std::string path = c.path;  // in the platform's own form
+        std::replace(path.begin(), path.end(), '/', kPathSeparator);
         ASSERT_TRUE(SetCurrentDirectory(dir + c.start));
-        OpenDataFile(c.path);
+        OpenDataFile(path);
         ASSERT_EQ(viewerState.fileSize, static_cast<int32_t>(c.bytes.size())) << c.start << " " << c.path;
         EXPECT_EQ(std::vector<uint8_t>(viewerState.fileData, viewerState.fileData + viewerState.fileSize), c.bytes)
             << c.path;
         SetCurrentDirectory(dir + c.folder);
         const std::string expected = CurrentDirectory();  // as the system spells it
         SetCurrentDirectory(dir + c.start);
-        OpenDataFile(c.path);  // again, to look at the folder it leaves
+        OpenDataFile(path);  // again, to look at the folder it leaves
         EXPECT_EQ(CurrentDirectory(), expected) << c.start << " " << c.path;
     }
 }

@@ -232,7 +232,9 @@ TEST(PngExport, ReadOnlyTargetIsRefusedAndKeepsItsBytes) {
     backend.yesNoAnswers.push_back(true);
     SaveCanvasImage();
     ASSERT_EQ(backend.messageBoxes.size(), 1u);
-    EXPECT_EQ(backend.messageBoxes[0], std::make_pair(std::string("CanvasGadget"), std::string("Cannot save image: ")));
+    EXPECT_EQ(backend.messageBoxes[0],
+              std::make_pair(std::string("CanvasGadget"),
+                             "Cannot save image: " + folder.File("shot.png") + ": " + exporttest::LockedReason()));
     EXPECT_EQ(ReadAll(folder.File("shot.png")), old);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"data.bin", "shot.png"}));
 }
@@ -257,7 +259,9 @@ TEST(PngExport, FolderThatCannotTakeTheFileGivesTheMessage) {
         backend.saveAnswers.push_back({sub + kPathSeparator + "shot", 0});
         SaveCanvasImage();
         ASSERT_EQ(backend.messageBoxes.size(), 1u);
-        EXPECT_EQ(backend.messageBoxes[0].second, "Cannot save image: ");
+        EXPECT_EQ(backend.messageBoxes[0].second,
+                  "Cannot save image: " + sub + kPathSeparator + "shot.png: " +
+                      (c.exists ? exporttest::LockedReason() : exporttest::MissingFolderReason()));
         EXPECT_EQ(FileSize(sub + kPathSeparator + "shot.png"), -1);
         if (c.exists) {
             EXPECT_TRUE(exporttest::EntriesOf(sub).empty());
@@ -281,7 +285,7 @@ TEST(PngExport, EncoderErrorMidwayLeavesTheOldFileAndNoTrace) {
             SaveCanvasImage();
         }
         ASSERT_EQ(backend.messageBoxes.size(), 1u);
-        EXPECT_EQ(backend.messageBoxes[0].second, "Cannot save image: ");
+        EXPECT_EQ(backend.messageBoxes[0].second, "Cannot save image: " + folder.File("shot.png") + ": File too large");
         if (oldFile) {
             EXPECT_EQ(ReadAll(folder.File("shot.png")), old);
             EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"data.bin", "shot.png"}));

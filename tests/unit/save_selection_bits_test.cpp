@@ -296,7 +296,7 @@ TEST_F(SaveSelectionTest, FailuresAreReportedAndLeaveNothingBehind) {
     };
     const Case cases[] = {
         {"a folder bears the first free number", [&] { fs::create_directory(rom + ".000"); }, rom + ".000",
-         "folder"},
+         exporttest::FolderReason()},
         {"the folder of the path is missing", [&] { viewerState.currentPath = dir + "/gone/game.rom"; },
          dir + "/gone/game.rom.000", exporttest::MissingFolderReason()},
         {"all of 000 to 999 are taken",

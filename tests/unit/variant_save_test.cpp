@@ -44,7 +44,11 @@ protected:
         TkUserMenu(MenuSaveImage);
         Deliver();
     }
-    const std::vector<std::pair<std::string, std::string>> kCannotSave = {{"CanvasGadget", "Cannot save image: "}};
+    // The failure message: the text, then the path and the system's reason.
+    static std::vector<std::pair<std::string, std::string>> CannotSave(const std::string& path,
+                                                                       const std::string& reason) {
+        return {{"CanvasGadget", "Cannot save image: " + path + ": " + reason}};
+    }
 
     WorkFolder folder;
     TestBackend* backend = nullptr;
@@ -170,7 +174,7 @@ TEST_F(VariantSaveTest, ReadOnlyTargetIsRefusedAndKept) {
     WriteAll(target, old);
     if (!LockAgainstWriting(target)) GTEST_SKIP() << "this file system cannot make a file read-only for root";
     Save(target, 1, {true});
-    EXPECT_EQ(backend->messageBoxes, kCannotSave);
+    EXPECT_EQ(backend->messageBoxes, CannotSave(target, exporttest::LockedReason()));
     EXPECT_EQ(ReadAll(target), old);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"game.rom", "locked.jpg"}));
 }
@@ -179,7 +183,7 @@ TEST_F(VariantSaveTest, FolderAsTargetIsRefused) {
     const std::string target = folder.File("pics");
     ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
     Save(target, 1, {true});
-    EXPECT_EQ(backend->messageBoxes, kCannotSave);
+    EXPECT_EQ(backend->messageBoxes, CannotSave(target, exporttest::FolderReason()));
     EXPECT_EQ(FileSize(target), -2);
 }
 
@@ -194,7 +198,7 @@ TEST_F(VariantSaveTest, WriteErrorKeepsTheOldFileAndLeavesNoPartialOne) {
         FileSizeCap limit(2000);
         Save(target, 1, {true});
     }
-    EXPECT_EQ(backend->messageBoxes, kCannotSave);
+    EXPECT_EQ(backend->messageBoxes, CannotSave(target, "File too large"));
     EXPECT_EQ(ReadAll(target), old);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"game.rom", "shot.jpg"}));
 
