@@ -52,7 +52,7 @@ def winpath(path):
 
 
 def wine_env(**extra):
-    env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", WINEARCH="win64")
     env.update(extra)
     return env
 
@@ -83,7 +83,7 @@ def prepare():
     Returns (inspector, xsend) paths."""
     os.makedirs(os.path.dirname(PREFIX), exist_ok=True)
     with locked(PREFIX + ".lock"):
-        marker = os.path.join(PREFIX, "vexelor-prefix-made")
+        marker = os.path.join(PREFIX, ".vexelor-ready")  # the same marker and lock as tests/win/wine-run.sh
         if not os.path.exists(marker):
             shutil.rmtree(PREFIX, ignore_errors=True)  # left half-made by an interrupted run
             env = wine_env()
@@ -361,6 +361,15 @@ class WinApp(harness.App):
         hwnd = self.dialog(title_regex)
         self.wait_focus_in(hwnd)
         self.x.key(*keys)
+        return hwnd
+
+    def type_in_dialog(self, title_regex, text, *keys):
+        """Waits for a dialog to have the keyboard, types the text, then the keys."""
+        hwnd = self.dialog(title_regex)
+        self.wait_focus_in(hwnd)
+        self.x.type(text)
+        if keys:
+            self.x.key(*keys)
         return hwnd
 
     def wait_focus_in(self, hwnd):
