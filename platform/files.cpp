@@ -181,3 +181,5 @@ void AbortSafeWrite(SafeWriter* w) {
     unlink(w->temp.c_str());
     delete w;
 }
+
+std::string FirstCommandLineArgument(int argc, char** argv) { return argc > 1 ? argv[1] : ""; }

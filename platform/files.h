@@ -6,7 +6,11 @@
 #include <string>
 
 // Separator of folders in paths on this platform.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
 constexpr char kPathSeparator = '/';
+#endif
 
 // Size of the file at the path: -1 when nothing is there, -2 for a folder.
 int64_t FileSize(const std::string& path);
@@ -39,3 +43,7 @@ FILE* SafeWriterStream(SafeWriter* w);
 bool CommitSafeWrite(SafeWriter* w, std::string* reason);
 // Abandons the replacement; the old file stays as it was.
 void AbortSafeWrite(SafeWriter* w);
+
+// The first argument the program was started with ("" when none), as UTF-8.
+// On Windows it comes from the wide command line, so that any name works.
+std::string FirstCommandLineArgument(int argc, char** argv);

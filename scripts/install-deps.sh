@@ -7,6 +7,11 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xdotool imagemagick x11-utils python3
 )
+# The Windows cross-build (scripts/build-windows.sh) and its tests under Wine.
+packages+=(
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev ninja-build googletest
+  wine wine64 fonts-wine
+)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

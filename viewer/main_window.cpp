@@ -204,7 +204,7 @@ void EndViewer() {
 }
 
 int RunViewer(const ProgramDescription& description, int argc, char** argv) {
-    if (!StartViewer(description, argc > 1 ? argv[1] : "")) return 0;
+    if (!StartViewer(description, FirstCommandLineArgument(argc, argv))) return 0;
     RunEventLoop();
     EndViewer();
     return 0;
