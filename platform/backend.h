@@ -3,6 +3,7 @@
 // every control's value; a back end shows it and never decides it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/toolkit.h"
@@ -44,12 +45,24 @@ public:
     virtual std::string inputBox(const char* title, const char* prompt, const char* initialText) = 0;
     virtual void messageBox(const std::string& title, const std::string& text) = 0;
     virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
+    // The state of an arrow key as the system's own asynchronous query gives
+    // it (0x8000 down, 0x0001 pressed since the last query, which this
+    // clears), for systems that have one. Others answer false, and the layer
+    // answers from the presses and releases reported to it.
+    virtual bool queryKeyState(ArrowKey key, int16_t* state) {
+        (void)key;
+        (void)state;
+        return false;
+    }
     // Releases windows and images before the process ends with the code.
     virtual void shutdown(int code) = 0;
 };
 
 // Installs the back end; the layer does not own it.
 void TkSetBackend(Backend* backend);
+// Creates the window system's back end of this build and installs it; each
+// back end (platform/fltk, platform/win32) defines it.
+void InstallPlatformBackend();
 // Forgets every control, menu state, message and key state (tests start afresh with it).
 void TkReset();
 const ControlModel& TkModel(int id);

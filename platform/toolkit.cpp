@@ -286,6 +286,8 @@ const std::string& TkDroppedPaths() { return L().current.paths; }
 
 int16_t TkKeyState(ArrowKey key) {
     Layer& l = L();
+    int16_t system = 0;
+    if (l.backend && l.backend->queryKeyState(key, &system)) return system;
     // A press since the last query counts as down now: on X11 a short tap's
     // release often arrives in the same batch as its press.
     int state = (l.down[key] || l.pressedSince[key]) ? 0x8000 : 0;

@@ -1,7 +1,6 @@
-// The toolkit layer on FLTK 1.3. Widgets only show what the layer's models
-// hold and report what the user did; they never decide a value.
-#include "platform/fltk/fltk_backend.h"
-
+// The toolkit layer on FLTK 1.3, the Linux build's back end. Widgets only
+// show what the layer's models hold and report what the user did; they never
+// decide a value.
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -586,7 +585,7 @@ int DispatchHook(int event, Fl_Window* window) {
 
 }  // namespace
 
-void InstallFltkBackend() {
+void InstallPlatformBackend() {
     backend = new FltkBackend;
     TkSetBackend(backend);
 }

@@ -170,6 +170,27 @@ TEST_F(ToolkitTest, KeyStateCountsPressesSinceLastQuery) {
     EXPECT_EQ(TkKeyState(KeyRight), 0);
 }
 
+// A system with its own asynchronous key-state query answers for itself:
+// the layer passes its answer through and adds nothing from reported presses.
+TEST_F(ToolkitTest, KeyStateComesFromTheSystemQueryWhereThereIsOne) {
+    struct SystemKeys : TestBackend {
+        int16_t answers[4] = {0, 0x0001, static_cast<int16_t>(0x8001), static_cast<int16_t>(0x8000)};
+        bool queryKeyState(ArrowKey key, int16_t* state) override {
+            *state = answers[key];
+            answers[key] = static_cast<int16_t>(answers[key] & 0x8000);  // the query clears the press
+            return true;
+        }
+    } system;
+    TkSetBackend(&system);
+    TkUserArrowDown(KeyLeft);  // not the system's answer: ignored
+    EXPECT_EQ(TkKeyState(KeyLeft), 0);
+    EXPECT_EQ(TkKeyState(KeyRight), 1);       // pressed and already released: not -32767
+    EXPECT_EQ(TkKeyState(KeyUp), -32767);     // down and pressed since
+    EXPECT_EQ(TkKeyState(KeyUp), static_cast<int16_t>(0x8000));
+    EXPECT_EQ(TkKeyState(KeyDown), static_cast<int16_t>(0x8000));
+    TkSetBackend(&backend);
+}
+
 TEST_F(ToolkitTest, DisabledMenuItemRaisesNothing) {
     const MenuEntry entries[] = {{EntryBarItem, 8, "Save selected"}};
     ASSERT_TRUE(TkCreateMenuBar(entries, 1));
