@@ -276,6 +276,10 @@ class WinApp(harness.App):
         """(x, y, w, h) of the client area on the screen."""
         return tuple(int(v) for v in self.inspect("client", self.hwnd).split(","))
 
+    def inner_size(self):
+        """(w, h) of the window inside its frame and caption: menu bar and client area."""
+        return tuple(int(v) for v in self.inspect("inner", self.hwnd).split(","))
+
     def window_rect(self):
         return tuple(int(v) for v in self.inspect("rect", self.hwnd, 0).split(","))
 
@@ -320,6 +324,18 @@ class WinApp(harness.App):
         if item:
             time.sleep(0.3)  # let the drop-down open
             self.x.key(*(["Down"] * (PROJECT_ITEMS.index(item) + 1) + ["Return"]))
+
+    def key(self, *keys):
+        """Presses keys over the window, each held for a moment as a hand
+        holds it: the program polls the arrow keys' state with
+        GetAsyncKeyState after each message, and a key already released by
+        then counts as not pressed."""
+        self.move(330, 300)
+        for k in keys:
+            self.x.run("xdotool", "keydown", k)
+            time.sleep(0.06)
+            self.x.run("xdotool", "keyup", k)
+            time.sleep(0.03)
 
     def type_into(self, name, text, select_all=True):
         """Clicks into a text control, replaces (or extends) its text by typing."""

@@ -19,6 +19,7 @@
  *   status HWND              first part of the status bar (SB_GETTEXTW through the program's memory)
  *   rect HWND ID             screen rectangle of the child ID (ID 0: the window): left,top,right,bottom
  *   client HWND              screen position of the client area's top-left and its size: x,y,w,h
+ *   inner HWND               size of the area inside the frame and caption (menu bar and client area): w,h
  *   canvas HWND              screen rectangle of the "VexelorCanvas" child: left,top,right,bottom
  *   check HWND ID            BM_GETCHECK
  *   enabled HWND ID          1 when the child is enabled
@@ -31,8 +32,12 @@
  *   xid HWND                 the X window that Wine made for the window (0 on Windows)
  *   alive HWND               1 while the window exists and is visible
  */
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
+#endif
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -230,6 +235,13 @@ static const char* Run(int argc, char** argv) {
         GetClientRect(w, &r);
         ClientToScreen(w, &p);
         Putf("%ld,%ld,%ld,%ld", p.x, p.y, r.right, r.bottom);
+        return NULL;
+    }
+    if (strcmp(cmd, "inner") == 0) {
+        RECT frame = {0, 0, 0, 0}, r;
+        AdjustWindowRectEx(&frame, (DWORD)GetWindowLongW(w, GWL_STYLE), FALSE, (DWORD)GetWindowLongW(w, GWL_EXSTYLE));
+        GetWindowRect(w, &r);
+        Putf("%ld,%ld", (r.right - r.left) - (frame.right - frame.left), (r.bottom - r.top) - (frame.bottom - frame.top));
         return NULL;
     }
     if (strcmp(cmd, "hit") == 0 || strcmp(cmd, "closebox") == 0) {
