@@ -152,7 +152,7 @@ class SaveTest(winharness.WinGuiTest):
         self.assertEqual(self.session.windows("^Title$"), [])
 
         app.drop([self.fixture("game.rom", data)])
-        app.wait_state("scroll:%d" % app.ids["RowScroll"], "0,0,300,1")
+        app.wait_state("scroll:%d" % app.ids["RowScroll"], "0,0,300,0")
         for _ in range(3):  # width 4
             app.click_control("WidthScroll", dx=632)
         for _ in range(2):  # row 2

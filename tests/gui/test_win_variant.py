@@ -156,14 +156,17 @@ class VariantTest(winharness.WinGuiTest):
                 self.assertLess(sum(abs(a - b) for a, b in zip(decoded, shown)) / len(shown), 40)
         self.assertEqual(sorted(os.listdir(self.dir)), ["game.rom", "game.rom.jpg", "pic", "pic.jpg.jpg"])
         # Over an existing file the question comes; No keeps the file.
-        before = open(os.path.join(self.dir, "pic"), "rb").read()
+        pic = os.path.join(self.dir, "pic")
+        with open(pic, "rb") as f:
+            before = f.read()
         app.menu("Project/Save image..")
         app.press_in_dialog(JPG_DIALOG, "alt+t", "Down", "alt+n", "Home", "shift+End")
         self.x.type("pic")
         self.x.key("Return")
         app.answer_yes_no("^CanvasGadget$", yes=False)
         time.sleep(0.3)
-        self.assertEqual(open(os.path.join(self.dir, "pic"), "rb").read(), before)
+        with open(pic, "rb") as f:
+            self.assertEqual(f.read(), before)
         self.assertEqual(app.title(), "Vexelor, sprsize:1, grid:8x8 disp:0 zoom:2")
 
 

@@ -160,6 +160,8 @@ class Inspector:
                 self.proc.wait(5)
             except (OSError, subprocess.TimeoutExpired):
                 self.proc.kill()
+                self.proc.wait(5)
+        self.proc.stdout.close()
 
 
 class WineSession:
