@@ -27,3 +27,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Only static libraries: the programs must import nothing but system DLLs.
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+
+# zlib: the static archive, never the import library of zlib1.dll beside it
+# (".dll.a" ends in ".a" too, and FindZLIB would take it).
+set(ZLIB_LIBRARY /usr/${MINGW_TRIPLET}/lib/libz.a CACHE FILEPATH "Static zlib of the mingw sysroot")

@@ -26,6 +26,15 @@ std::string CurrentDirectory() {
     return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
 }
 
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char buf[PATH_MAX];
+    if (!getcwd(buf, sizeof buf)) return path;
+    std::string folder(buf);
+    if (folder.back() != '/') folder += '/';
+    return folder + path;
+}
+
 // Blocks come straight from the kernel: already zero, and with transparent
 // huge pages a large file is faulted in far fewer steps.
 uint8_t* AllocateZeroedBlock(int64_t size) {

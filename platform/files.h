@@ -18,6 +18,11 @@ int64_t FileSize(const std::string& path);
 // Makes the folder the current directory; false when it cannot be entered.
 bool SetCurrentDirectory(const std::string& folder);
 std::string CurrentDirectory();
+// The path as seen from the current directory, made absolute so that it still
+// names the same file after the current directory changes. An absolute path
+// and the empty text come back unchanged (also when the current directory
+// cannot be told).
+std::string AbsolutePath(const std::string& path);
 
 // A zero-filled block of the size, or nullptr (also for sizes of 0 or less).
 uint8_t* AllocateZeroedBlock(int64_t size);

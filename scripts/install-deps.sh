@@ -6,6 +6,8 @@ packages=(
   libfltk1.3-dev libx11-dev libpng-dev libjpeg-dev
   libgtest-dev libbenchmark-dev
   xvfb xdotool imagemagick x11-utils python3
+  # The Debian package (scripts/package.sh) and its checks
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 # The Windows cross-build (scripts/build-windows.sh) and its tests under Wine.
 packages+=(

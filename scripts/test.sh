@@ -13,3 +13,8 @@ ctest --test-dir build --output-on-failure --timeout 600
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVEXELOR_SANITIZE=ON -DVEXELOR_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j "$(nproc)" --target unit_tests
 ctest --test-dir build-sanitize -L unit --output-on-failure --timeout 600
+
+# The Debian package, built from build/ and checked as Debian checks it, then
+# run unpacked.
+scripts/package.sh >/dev/null
+python3 tests/package/test_deb.py build/vexelor_*.deb

@@ -41,8 +41,11 @@ bool ReadWhole(int handle, int64_t size) {
 
 }  // namespace
 
-void OpenDataFile(const std::string& path) {
-    SetCurrentDirectory(FolderPart(path));  // an empty or unreachable folder changes nothing
+void OpenDataFile(const std::string& given) {
+    // A relative path names a file as seen from where the caller stood: pin
+    // it down before the folder change below moves the current directory.
+    const std::string path = AbsolutePath(given);
+    SetCurrentDirectory(FolderPart(given));  // an empty or unreachable folder changes nothing
 
     ReleaseBlock(viewerState.fileData, viewerState.fileSize);
     viewerState.fileData = nullptr;

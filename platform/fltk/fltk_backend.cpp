@@ -8,6 +8,7 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Image.H>
 #include <FL/Fl_Repeat_Button.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
@@ -15,11 +16,13 @@
 #include <FL/x.H>
 #include <X11/Xatom.h>
 
+#include <cerrno>  // program_invocation_short_name
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "app_icon.h"  // made at build time by tools/make_icon.py
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/drop_text.h"
@@ -243,9 +246,12 @@ public:
         if (!fl_display) fl_open_display();
         if (!fl_display) return false;
         innerHeight = h;
+        SetWindowIcons();
         window = new MainWindow(w, h, nullptr);
         window->copy_label(title);
-        window->xclass("vexelor");
+        // The program's own name ("vexelor", "vexelor-jpeg"): desktops match
+        // the window to its desktop entry's StartupWMClass by it.
+        window->xclass(program_invocation_short_name);
         window->size_range(w, h, w, h);
         window->position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
         window->callback(OnCloseBox);
@@ -253,6 +259,18 @@ public:
         Fl::event_dispatch(DispatchHook);
         window->show();
         return window->shown();
+    }
+
+    // The application icon for every window the program opens (_NET_WM_ICON).
+    static void SetWindowIcons() {
+        static bool done = false;
+        if (done) return;
+        done = true;
+        const Fl_RGB_Image* images[kAppIconCount];
+        for (int i = 0; i < kAppIconCount; ++i)
+            images[i] = new Fl_RGB_Image(kAppIcons[i].rgba, kAppIcons[i].size, kAppIcons[i].size, 4);
+        Fl_Window::default_icons(images, kAppIconCount);  // copies them
+        for (const Fl_RGB_Image* image : images) delete image;
     }
 
     void setTitle(const std::string& title) override { window->copy_label(title.c_str()); }

@@ -101,6 +101,20 @@ std::string CurrentDirectory() {
     return Utf8(buf);
 }
 
+// A relative path as seen from the current directory, made whole by the
+// system (drive-relative forms such as "C:x" and "\\x" included).
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty()) return path;
+    const std::wstring wide = Wide(path);
+    const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
+    if (got == 0 || got >= n) return path;
+    full.resize(got);
+    return Utf8(full);
+}
+
 uint8_t* AllocateZeroedBlock(int64_t size) {
     if (size <= 0 || static_cast<uint64_t>(size) > SIZE_MAX) return nullptr;
     // Committed pages come from the system already zero.

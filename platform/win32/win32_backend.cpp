@@ -45,6 +45,7 @@ LRESULT CALLBACK MainProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK CanvasProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ScrollSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 LRESULT CALLBACK DigitsSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+LRESULT CALLBACK SpinTextSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
 bool IsArrowKey(WPARAM key) { return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN; }
 
@@ -175,7 +176,7 @@ public:
     // beside its box (the box and the gap after it take about a menu check
     // mark's width and a third).
     void fitCheckBoxes(HWND box, const std::wstring& text, int width) {
-        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) * 4 / 3 - 6;
+        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) * 4 / 3 - 10;
         HFONT fitting = fontFitting(text, room);
         if (!checkFont || heightOf(fitting) < heightOf(checkFont)) {
             checkFont = fitting;
@@ -253,8 +254,9 @@ public:
                 // themselves and only report their steps.
                 c.window = child(L"EDIT", text.c_str(), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, m.x, m.y,
                                  m.w - kSpinArrowsWidth, m.h, cid);
-                c.arrows = child(UPDOWN_CLASSW, L"", UDS_ARROWKEYS, 0, m.x + m.w - kSpinArrowsWidth, m.y,
-                                 kSpinArrowsWidth, m.h, kArrowsBase + id);
+                SetWindowSubclass(c.window, SpinTextSubclass, static_cast<UINT_PTR>(id), 0);
+                c.arrows = child(UPDOWN_CLASSW, L"", 0, 0, m.x + m.w - kSpinArrowsWidth, m.y, kSpinArrowsWidth, m.h,
+                                 kArrowsBase + id);
                 SendMessageW(c.arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(c.window), 0);
                 SendMessageW(c.arrows, UDM_SETRANGE32, static_cast<WPARAM>(-1000000), 1000000);
                 SendMessageW(c.arrows, UDM_SETPOS32, 0, 0);
@@ -657,6 +659,17 @@ LRESULT CALLBACK ScrollSubclass(HWND w, UINT msg, WPARAM wParam, LPARAM lParam, 
             break;
         default:
             break;
+    }
+    return DefSubclassProc(w, msg, wParam, lParam);
+}
+
+// The text part of a spin box: Up and Down step the box (by 1, also when
+// repeated). Done here rather than by the arrows' own key handling, whose
+// press timer steps once more, backwards, while the pointer rests on them.
+LRESULT CALLBACK SpinTextSubclass(HWND w, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    if (msg == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
+        TkUserSteppedSpin(static_cast<int>(id), wParam == VK_UP ? 1 : -1);
+        return 0;
     }
     return DefSubclassProc(w, msg, wParam, lParam);
 }

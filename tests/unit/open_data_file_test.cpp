@@ -95,6 +95,40 @@ TEST_F(OpenDataFileTest, FolderOfThePathBecomesTheWorkingDirectory) {
     EXPECT_EQ(viewerState.fileSize, 3);
 }
 
+// A relative path names the file as seen from the folder the call was made
+// in; the file's own folder becomes the current directory all the same.
+TEST_F(OpenDataFileTest, RelativePathsAreReadFromWhereTheCallWasMade) {
+    for (const char* sub : {"/a", "/a/sub", "/c", "/c/d"}) ASSERT_EQ(mkdir((dir + sub).c_str(), 0755), 0);
+    const std::vector<uint8_t> b = {0x12, 0x34, 0x56}, deep = {0xAB, 0xCD, 0xEF, 0x01};
+    WriteFile(dir + "/a/b.bin", b);
+    WriteFile(dir + "/a/sub/b.bin", deep);
+    struct Case {
+        const char* start;  // folder the call is made from, under dir
+        const char* path;
+        const std::vector<uint8_t>& bytes;
+        const char* folder;  // the current directory afterwards, under dir
+    } cases[] = {
+        {"", "a/b.bin", b, "/a"},
+        {"/a", "./b.bin", b, "/a"},
+        {"/a", "b.bin", b, "/a"},
+        {"/c", "../a/b.bin", b, "/a"},
+        {"", "a/sub/b.bin", deep, "/a/sub"},
+        {"/c/d", "../../a/sub/b.bin", deep, "/a/sub"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SetCurrentDirectory(dir + c.start));
+        OpenDataFile(c.path);
+        ASSERT_EQ(viewerState.fileSize, static_cast<int32_t>(c.bytes.size())) << c.start << " " << c.path;
+        EXPECT_EQ(std::vector<uint8_t>(viewerState.fileData, viewerState.fileData + viewerState.fileSize), c.bytes)
+            << c.path;
+        SetCurrentDirectory(dir + c.folder);
+        const std::string expected = CurrentDirectory();  // as the system spells it
+        SetCurrentDirectory(dir + c.start);
+        OpenDataFile(c.path);  // again, to look at the folder it leaves
+        EXPECT_EQ(CurrentDirectory(), expected) << c.start << " " << c.path;
+    }
+}
+
 TEST_F(OpenDataFileTest, MissingFileEmptiesTheViewButKeepsTheWidth) {
     OpenDataFile(Fixture("a.bin", 2000));
     TkSetScrollPosition(Ctl(WidthScroll), 9);
