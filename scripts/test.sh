@@ -18,3 +18,8 @@ ctest --test-dir build-sanitize -L unit --output-on-failure --timeout 600
 # run unpacked.
 scripts/package.sh >/dev/null
 python3 tests/package/test_deb.py build/vexelor_*.deb
+
+# The Windows programs, cross-built, and their tests under Wine in Xvfb: the
+# unit tests and the GUI tests (label wingui).
+scripts/build-windows.sh
+ctest --test-dir build-windows --output-on-failure --timeout 600
