@@ -199,6 +199,9 @@ class SaveTest(winharness.WinGuiTest):
         app = self.start()
         app.drop([rom])
         app.wait_state("scroll:%d" % app.ids["RowScroll"], "0,0,%d,1" % len(SPRITE_DATA))
+        app.menu("Save selected")  # greyed: the click does nothing
+        time.sleep(0.5)
+        self.assertEqual(os.listdir(self.dir), ["game.rom"])
         self.select_sprite(app)
         app.menu("Save selected")
         self.assertEqual(file_bytes(rom + ".000"), SPRITE)

@@ -39,6 +39,12 @@ class SpineTest(winharness.WinGuiTest):
         self.assertCanvas(app, picture(b""))
         self.assertEqual(app.status(), "Invalid Selection,w:0,h:0")
         self.assertEqual(app.state().get("status"), "Invalid Selection,w:0,h:0")
+        # A caption with a close box; no resizing, minimising or maximising; takes drops.
+        style, exstyle = (int(v, 16) for v in app.inspect("style", app.hwnd).split(","))
+        WS_CAPTION, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = 0xC00000, 0x80000, 0x40000, 0x20000, 0x10000
+        self.assertEqual(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU)
+        self.assertEqual(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0)
+        self.assertTrue(exstyle & 0x10, "WS_EX_ACCEPTFILES")
         # Inner area 660 x 610 inside the frame and caption, the menu bar taking its height from it.
         self.assertEqual(app.inner_size(), (660, 610))
         cx, cy, cw, ch = app.client()
@@ -58,9 +64,10 @@ class SpineTest(winharness.WinGuiTest):
                 if name.endswith("Spin"):  # the text part and its up-down arrows together
                     rect = union(rect, app.control_rect(UPDOWN + ids[name]))
                 self.assertEqual(relative(rect, origin), place)
-        # The status bar spans the width below the controls.
+        # The status bar, of one part, spans the width below the controls.
         bar = [c for c in app.session.inspector.children(app.hwnd) if c["cls"] == "msctls_statusbar32"]
         self.assertEqual(len(bar), 1)
+        self.assertEqual(app.inspect("parts", app.hwnd), "1")
         x, y, w, h = relative(bar[0]["rect"], origin)
         self.assertEqual((x, w, y + h), (0, 660, ch))
         # Menu: "Save selected" greyed, the rest available.

@@ -17,6 +17,8 @@
  *   text HWND ID             WM_GETTEXT of the child with control id ID (ID 0: the window itself)
  *   state HWND               text of the hidden "VexelorState" child
  *   status HWND              first part of the status bar (SB_GETTEXTW through the program's memory)
+ *   style HWND               the window's style and extended style, in hexadecimal: style,exstyle
+ *   parts HWND               the number of parts of the status bar
  *   rect HWND ID             screen rectangle of the child ID (ID 0: the window): left,top,right,bottom
  *   client HWND              screen position of the client area's top-left and its size: x,y,w,h
  *   inner HWND               size of the area inside the frame and caption (menu bar and client area): w,h
@@ -235,6 +237,16 @@ static const char* Run(int argc, char** argv) {
         GetClientRect(w, &r);
         ClientToScreen(w, &p);
         Putf("%ld,%ld,%ld,%ld", p.x, p.y, r.right, r.bottom);
+        return NULL;
+    }
+    if (strcmp(cmd, "style") == 0) {
+        Putf("%08lx,%08lx", (unsigned long)GetWindowLongW(w, GWL_STYLE), (unsigned long)GetWindowLongW(w, GWL_EXSTYLE));
+        return NULL;
+    }
+    if (strcmp(cmd, "parts") == 0) {
+        HWND bar = FindWindowExW(w, NULL, STATUSCLASSNAMEW, NULL);
+        if (!bar) return "no status bar";
+        Putf("%ld", (long)Send(bar, SB_GETPARTS, 0, 0));
         return NULL;
     }
     if (strcmp(cmd, "inner") == 0) {
