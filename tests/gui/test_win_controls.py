@@ -178,7 +178,14 @@ class ControlsTest(winharness.WinGuiTest):
         self.widen(app, 16)
         app.type_into("OffsetSpin", "3")
         app.wait_title(title_for(16, 3))
-        # The field takes digits only.
+        # The field takes digits only, pasted as well as typed. (The text to
+        # paste is copied from the open dialog's name field.)
+        app.menu("Project/Open..")
+        dialog = app.type_in_dialog("^Please choose file to load$", "4x2-7", "Home", "shift+End", "ctrl+c", "Escape")
+        app.dialog_gone(dialog)
+        app.click_control("DispField", dx=10)
+        self.x.key("Home", "shift+End", "ctrl+v")
+        wait_until(lambda: app.control_text("DispField") == "427", what="the pasted digits")
         app.type_into("DispField", "1x0-00")
         wait_until(lambda: app.control_text("DispField") == "1000", what="digits only")
         app.click_control("DispGoButton")
