@@ -12,16 +12,16 @@
 namespace {
 
 // Encodes the picture in place of the file at the path; the old file stays
-// untouched unless the new one is complete.
-bool WritePngFile(const std::string& path, const CanvasImage& picture) {
-    std::string reason;
-    SafeWriter* writer = BeginSafeWrite(path, &reason);
+// untouched unless the new one is complete. False with the reason.
+bool WritePngFile(const std::string& path, const CanvasImage& picture, std::string* reason) {
+    SafeWriter* writer = BeginSafeWrite(path, reason);
     if (!writer) return false;
     if (!WriteCanvasPng(SafeWriterStream(writer), picture, kCanvasPngSettings)) {
-        AbortSafeWrite(writer);
+        *reason = "the image could not be encoded";  // unless a failed write tells more
+        AbortSafeWrite(writer, reason);
         return false;
     }
-    return CommitSafeWrite(writer, &reason);
+    return CommitSafeWrite(writer, reason);
 }
 
 }  // namespace
@@ -35,6 +35,8 @@ void SaveCanvasImage() {
     CanvasImage* offscreen = new (std::nothrow) CanvasImage;
     if (!offscreen) return;
     std::memcpy(offscreen->pixels, TkCanvasPicture().pixels, sizeof offscreen->pixels);
-    if (!WritePngFile(viewerState.currentPath, *offscreen)) TkMessageBox("CanvasGadget", "Cannot save image: ");
+    std::string reason;
+    if (!WritePngFile(viewerState.currentPath, *offscreen, &reason))
+        TkMessageBox("CanvasGadget", "Cannot save image: " + viewerState.currentPath + ": " + reason);
     delete offscreen;
 }

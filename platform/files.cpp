@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <stdio_ext.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 int64_t FileSize(const std::string& path) {
     struct stat st;
@@ -51,14 +53,29 @@ void ReleaseBlock(uint8_t* block, int64_t size) {
     if (block && size > 0) munmap(block, static_cast<size_t>(size));
 }
 
-int OpenForReading(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
+// Only regular files are opened and read. A pipe, socket or device is
+// recognised before the open, so that opening it neither waits for a writer
+// nor has a device's side effects; and since the path may be exchanged
+// between that look and the open, the open itself never waits either and the
+// opened file is checked once more.
+int OpenForReading(const std::string& path, int64_t* size) {
     struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return kNotAFile;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
         return -1;
     }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        return kNotAFile;
+    }
+    // Reads of a regular file behave alike either way; plain blocking reads
+    // are what ReadInto expects.
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    *size = static_cast<int64_t>(st.st_size);
     return fd;
 }
 
@@ -81,14 +98,18 @@ void CloseFile(int handle) {
 // --- Safe replacement of a file ----------------------------------------------------
 
 struct SafeWriter {
-    std::string target;
+    std::string target;  // the file replaced: the path with its links followed
     std::string temp;
+    int fd = -1;
     FILE* stream = nullptr;
-    bool failed = false;
-    int savedErrno = 0;
+    int writeErrno = 0;  // why the first failed write failed; 0 while all went well
+    mode_t mode = 0;     // given to the new file once all is written
 };
 
 namespace {
+
+// Links followed in a chain before giving up, as the system itself does.
+constexpr int kMaxLinks = 40;
 
 std::string FolderOf(const std::string& path) {
     size_t cut = path.rfind(kPathSeparator);
@@ -108,18 +129,131 @@ mode_t DefaultMode() {
     return 0666 & ~mask;
 }
 
+// The contents of the symbolic link at the path; false with errno set.
+bool ReadLink(const std::string& path, std::string* contents) {
+    std::vector<char> buf(256);
+    for (;;) {
+        const ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
+        if (n < 0) return false;
+        if (static_cast<size_t>(n) < buf.size()) {
+            contents->assign(buf.data(), static_cast<size_t>(n));
+            return true;
+        }
+        buf.resize(buf.size() * 2);  // may have been cut short: ask again with more room
+    }
+}
+
+// Follows the symbolic links that the path's last part names, one after the
+// other, to the entry they finally lead to. That entry need not exist (the
+// last link leads nowhere). A link's relative contents are read from the
+// folder the link lies in. False with errno set when a link cannot be read or
+// the chain goes on too long (it may go round in a circle).
+bool FollowLinks(const std::string& path, std::string* final) {
+    std::string at = path;
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            *final = at;  // the file itself, or nothing there: where the file goes
+            return true;
+        }
+        std::string next;
+        if (!ReadLink(at, &next)) return false;
+        if (next.empty()) {
+            errno = ENOENT;
+            return false;
+        }
+        if (next[0] != kPathSeparator) {
+            const std::string folder = FolderOf(at);
+            next = (folder == "/" ? folder : folder + kPathSeparator) + next;
+        }
+        at = next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// Writes all the bytes to the descriptor; false with errno set.
+bool WriteFully(int fd, const char* bytes, size_t count) {
+    while (count > 0) {
+        const ssize_t n = write(fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        bytes += n;
+        count -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The writer's stream sends its buffer here; the first failure's reason is
+// kept for the commit to report. A failure is told to the stream by a count
+// of 0 (never a negative one), which marks the stream as failed.
+ssize_t StreamWrite(void* cookie, const char* bytes, size_t count) {
+    SafeWriter* w = static_cast<SafeWriter*>(cookie);
+    if (w->writeErrno == 0 && WriteFully(w->fd, bytes, count)) return static_cast<ssize_t>(count);
+    if (w->writeErrno == 0) w->writeErrno = errno;
+    return 0;
+}
+
+// The descriptor is closed by the writer itself, after it has been synced.
+int StreamClose(void*) { return 0; }
+
+// Gives the new file the old one's owner and group, and works out the
+// permissions it is to get. An owner the process may not give is left as it
+// is; a set-user or set-group bit is then dropped, as the system drops it
+// when another user writes a file.
+mode_t CarryOver(int fd, const struct stat& old) {
+    mode_t mode = old.st_mode & 07777;
+    struct stat now;
+    if (fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+        if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0)
+            mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+        else if (fstat(fd, &now) == 0 && now.st_uid != old.st_uid)
+            mode &= ~static_cast<mode_t>(S_ISUID);
+    }
+    return mode;
+}
+
+// Puts the folder's entries on the disk. Some file systems cannot do that
+// for a folder; the rename has happened anyway, so nothing is reported.
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Frees the writer and removes its temporary file.
+void Discard(SafeWriter* w) {
+    if (w->stream) {
+        __fpurge(w->stream);  // what is still buffered is not wanted any more
+        std::fclose(w->stream);
+    }
+    if (w->fd >= 0) close(w->fd);
+    unlink(w->temp.c_str());
+    delete w;
+}
+
 }  // namespace
 
-SafeWriter* BeginSafeWrite(const std::string& target, std::string* reason) {
-    struct stat st;
-    mode_t mode = DefaultMode();
-    if (target.empty()) {
-        *reason = "no file name given";
+SafeWriter* BeginSafeWrite(const std::string& path, std::string* reason) {
+    if (path.empty()) {
+        *reason = std::strerror(ENOENT);
         return nullptr;
     }
-    if (stat(target.c_str(), &st) == 0) {
+    std::string target;
+    if (!FollowLinks(path, &target)) {
+        *reason = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat st;
+    const bool exists = stat(target.c_str(), &st) == 0;
+    if (exists) {
         if (S_ISDIR(st.st_mode)) {
-            *reason = "it is a folder";
+            *reason = std::strerror(EISDIR);
             return nullptr;
         }
         // A rename would pass over the file's permission: ask first. A file
@@ -129,66 +263,77 @@ SafeWriter* BeginSafeWrite(const std::string& target, std::string* reason) {
             return nullptr;
         }
         if ((st.st_mode & 0222) == 0) {
-            *reason = "the file is read-only";
+            *reason = std::strerror(EACCES);
             return nullptr;
         }
-        mode = st.st_mode & 07777;
     }
-    std::string pattern = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
-    int fd = mkstemp(&pattern[0]);
+    std::string pattern = FolderOf(target) + kPathSeparator + "." + NameOf(target) + ".XXXXXX";
+    const int fd = mkostemp(&pattern[0], O_CLOEXEC);
     if (fd < 0) {
         *reason = std::strerror(errno);
-        return nullptr;
-    }
-    fchmod(fd, mode);
-    FILE* stream = fdopen(fd, "wb");
-    if (!stream) {
-        *reason = std::strerror(errno);
-        close(fd);
-        unlink(pattern.c_str());
         return nullptr;
     }
     auto* w = new SafeWriter;
     w->target = target;
     w->temp = pattern;
-    w->stream = stream;
+    w->fd = fd;
+    w->mode = exists ? CarryOver(fd, st) : DefaultMode();
+    cookie_io_functions_t io = {nullptr, StreamWrite, nullptr, StreamClose};
+    w->stream = fopencookie(w, "wb", io);
+    if (!w->stream) {
+        *reason = std::strerror(errno);
+        Discard(w);
+        return nullptr;
+    }
     return w;
 }
 
 bool SafeWrite(SafeWriter* w, const void* bytes, size_t count) {
-    if (w->failed) return false;
+    if (w->writeErrno != 0 || std::ferror(w->stream)) return false;
     if (count && std::fwrite(bytes, 1, count, w->stream) != count) {
-        w->failed = true;
-        w->savedErrno = errno;
+        if (w->writeErrno == 0) w->writeErrno = errno ? errno : EIO;
+        return false;
     }
-    return !w->failed;
+    return true;
 }
 
 FILE* SafeWriterStream(SafeWriter* w) { return w->stream; }
 
 bool CommitSafeWrite(SafeWriter* w, std::string* reason) {
-    bool ok = !w->failed && std::fflush(w->stream) == 0 && !std::ferror(w->stream);
-    int err = w->failed ? w->savedErrno : errno;
-    if (std::fclose(w->stream) != 0 && ok) {
-        ok = false;
-        err = errno;
+    int err = 0;
+    if (std::fflush(w->stream) != 0 || std::ferror(w->stream) || w->writeErrno != 0)
+        err = w->writeErrno ? w->writeErrno : EIO;
+    if (err == 0) {
+        // The permissions once all is written: a change of owner, and a write
+        // by a process without the privilege, clear the set-user and
+        // set-group bits. A file system without permissions refuses them,
+        // which costs no save.
+        fchmod(w->fd, w->mode);
+        // On the disk before it takes the old file's place: after a power
+        // cut the path holds the old file or the new one, never an empty one.
+        if (fsync(w->fd) != 0) {
+            err = errno;
+        } else {
+            const int closed = close(w->fd);
+            w->fd = -1;  // gone even when the close reports an error
+            if (closed != 0) err = errno;
+        }
     }
-    if (ok && std::rename(w->temp.c_str(), w->target.c_str()) != 0) {
-        ok = false;
-        err = errno;
+    if (err == 0 && std::rename(w->temp.c_str(), w->target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        *reason = std::strerror(err);
+        Discard(w);
+        return false;
     }
-    if (!ok) {
-        unlink(w->temp.c_str());
-        *reason = std::strerror(err ? err : EIO);
-    }
+    SyncFolder(FolderOf(w->target));
+    std::fclose(w->stream);
     delete w;
-    return ok;
+    return true;
 }
 
-void AbortSafeWrite(SafeWriter* w) {
-    std::fclose(w->stream);
-    unlink(w->temp.c_str());
-    delete w;
+void AbortSafeWrite(SafeWriter* w, std::string* reason) {
+    if (reason && w->writeErrno != 0) *reason = std::strerror(w->writeErrno);
+    Discard(w);
 }
 
 std::string FirstCommandLineArgument(int argc, char** argv) { return argc > 1 ? argv[1] : ""; }

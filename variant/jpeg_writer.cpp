@@ -75,15 +75,21 @@ bool Compress(FILE* out, const uint8_t* rows, int rowCount, int width, int rowPi
 
 // Encodes into a temporary file that takes the target's place only once complete.
 bool WriteJpeg(const uint8_t* rows, int rowCount, int width, int rowPitch, const std::string& target,
-               int qualityLevel) {
-    std::string reason;
-    SafeWriter* file = BeginSafeWrite(target, &reason);
-    if (!file) return false;
-    // Allocated before any jump can happen, released by the vector on every way out.
-    std::vector<JSAMPLE> rowBuffer(static_cast<size_t>(width > 0 ? width : 1) * 3);
-    if (!Compress(SafeWriterStream(file), rows, rowCount, width, rowPitch, qualityLevel, rowBuffer.data())) {
-        AbortSafeWrite(file);
-        return false;
+               int qualityLevel, std::string* reason) {
+    std::string why;
+    SafeWriter* file = BeginSafeWrite(target, &why);
+    bool ok = file != nullptr;
+    if (ok) {
+        // Allocated before any jump can happen, released by the vector on every way out.
+        std::vector<JSAMPLE> rowBuffer(static_cast<size_t>(width > 0 ? width : 1) * 3);
+        if (Compress(SafeWriterStream(file), rows, rowCount, width, rowPitch, qualityLevel, rowBuffer.data())) {
+            ok = CommitSafeWrite(file, &why);
+        } else {
+            why = "the image could not be encoded";  // unless a failed write tells more
+            AbortSafeWrite(file, &why);
+            ok = false;
+        }
     }
-    return CommitSafeWrite(file, &reason);
+    if (!ok && reason) *reason = why;
+    return ok;
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "export/export.h"
 #include "platform/toolkit.h"
@@ -24,7 +25,8 @@ void SaveCanvasJpeg() {
     std::unique_ptr<CanvasImage> image(new (std::nothrow) CanvasImage);
     if (!image) return;  // no room for the offscreen copy: nothing written, nothing said
     std::memcpy(image->pixels, TkCanvasPicture().pixels, sizeof image->pixels);
+    std::string reason;
     if (!WriteJpeg(image->pixels, CanvasImage::kHeight, CanvasImage::kWidth, CanvasImage::kStride,
-                   viewerState.currentPath, kQualityLevel))
-        TkMessageBox("CanvasGadget", "Cannot save image: ");
+                   viewerState.currentPath, kQualityLevel, &reason))
+        TkMessageBox("CanvasGadget", "Cannot save image: " + viewerState.currentPath + ": " + reason);
 }

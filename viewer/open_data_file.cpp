@@ -51,16 +51,26 @@ void OpenDataFile(const std::string& given) {
     viewerState.fileData = nullptr;
     viewerState.fileSize = 0;
 
-    const int64_t size = FileSize(path);
-    if (size != -1) {
-        const int handle = OpenForReading(path);
-        if (handle < 0) {
-            TkMessageBox("Information", "Couldn't open the file!");
-            TkEndProcess(1);
+    if (FileSize(path) != -1) {
+        int64_t size = 0;
+        const int handle = OpenForReading(path, &size);
+        if (handle == kNotAFile) {
+            // A pipe, socket or device chosen or dropped by mistake: its size
+            // reads as 0 and it holds no bytes to show, so it loads as an
+            // empty file would. Ending the program over it would cost the
+            // user the whole view for a slip of the hand.
+            TkSetScrollPosition(Ctl(WidthScroll), 0);
+        } else {
+            if (handle < 0) {
+                TkMessageBox("Information", "Couldn't open the file!");
+                TkEndProcess(1);
+            }
+            // The size comes from the opened file: it is the one read, even
+            // if the path has been given to another file meanwhile.
+            const bool read = ReadWhole(handle, size);
+            CloseFile(handle);
+            if (read) TkSetScrollPosition(Ctl(WidthScroll), 0);  // held at its minimum: width 1
         }
-        const bool read = ReadWhole(handle, size);
-        CloseFile(handle);
-        if (read) TkSetScrollPosition(Ctl(WidthScroll), 0);  // held at its minimum: width 1
     }
     ResetRowScroll();
 }

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -101,10 +102,15 @@ std::string CurrentDirectory() {
     return Utf8(buf);
 }
 
-// A relative path as seen from the current directory, made whole by the
-// system (drive-relative forms such as "C:x" and "\\x" included).
+// A relative path (also one relative to the current drive's root, "\\x", or
+// to another drive's current folder, "D:x") is completed by the system, which
+// also settles "." and ".." parts by name as Windows always does.
 std::string AbsolutePath(const std::string& path) {
     if (path.empty()) return path;
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                       (path[2] == '\\' || path[2] == '/');
+    const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    if (drive || unc) return path;
     const std::wstring wide = Wide(path);
     const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0) return path;
@@ -127,22 +133,36 @@ void ReleaseBlock(uint8_t* block, int64_t size) {
 }
 
 // Others may read the file meanwhile, nobody may write it: a file that some
-// program holds open for writing does not open. Only files on a disk open;
-// pipes, consoles and other devices would block the reading or never end.
-int OpenForReading(const std::string& path) {
+// program holds open for writing does not open. Only files on a disk are
+// files of bytes; device names (CON, NUL, ...) are refused before they are
+// opened, and pipes, consoles and other devices once the handle tells, before
+// anything could wait on them.
+int OpenForReading(const std::string& path, int64_t* size) {
     const std::wstring wide = Wide(path);
-    if (wide.empty() || IsDeviceName(wide)) return -1;
+    if (wide.empty()) return -1;
+    if (IsDeviceName(wide)) return kNotAFile;
+    // Opening never waits, not even on a pipe (a busy one refuses at once);
+    // only reading one would.
     HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return kNotAFile;
+    }
     BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    LARGE_INTEGER bytes;
+    if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !GetFileSizeEx(h, &bytes)) {
         CloseHandle(h);
         return -1;
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
-    if (fd < 0) CloseHandle(h);
+    if (fd < 0) {
+        CloseHandle(h);
+        return -1;
+    }
+    *size = bytes.QuadPart;
     return fd;
 }
 
@@ -219,12 +239,12 @@ std::wstring TempNameBeside(const std::wstring& target, unsigned attempt) {
 
 SafeWriter* BeginSafeWrite(const std::string& targetPath, std::string* reason) {
     if (targetPath.empty()) {
-        *reason = "no file name given";
+        *reason = "No file name given";
         return nullptr;
     }
     std::wstring target = Wide(targetPath);
     if (IsDeviceName(target)) {
-        *reason = "it is a device, not a file";
+        *reason = "It is a device, not a file";
         return nullptr;
     }
     DWORD kept = 0;
@@ -232,11 +252,11 @@ SafeWriter* BeginSafeWrite(const std::string& targetPath, std::string* reason) {
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) target = FinalPath(target);
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            *reason = "it is a folder";
+            *reason = "It is a folder";
             return nullptr;
         }
         if (attributes & FILE_ATTRIBUTE_READONLY) {
-            *reason = "the file is read-only";
+            *reason = "The file is read-only";
             return nullptr;
         }
         // A replacement would pass over whatever keeps the file from being
@@ -318,7 +338,9 @@ bool CommitSafeWrite(SafeWriter* w, std::string* reason) {
     return ok;
 }
 
-void AbortSafeWrite(SafeWriter* w) {
+void AbortSafeWrite(SafeWriter* w, std::string* reason) {
+    if (reason && (w->failed || std::ferror(w->stream)))
+        *reason = std::strerror(w->failed && w->savedErrno ? w->savedErrno : EIO);
     std::fclose(w->stream);
     DeleteFileW(w->temp.c_str());
     delete w;

@@ -68,7 +68,7 @@ TEST(ChooseSavePath, ExtensionAndOverwriteRulesThroughSaveImage) {
 
         ASSERT_EQ(backend.saveCalls.size(), 1u);
         EXPECT_EQ(backend.saveCalls[0].title, "Save PNG Image AS...");
-        EXPECT_EQ(backend.saveCalls[0].proposed, folder.path + "/data.bin");
+        EXPECT_EQ(backend.saveCalls[0].proposed, folder.File("data.bin"));
         EXPECT_EQ(backend.saveCalls[0].patterns, "PNG Images|*.png|All Files|*.*");
         EXPECT_EQ(viewerState.currentPath, finalPath);
         if (c.asked) {
@@ -92,7 +92,7 @@ TEST(ChooseSavePath, ExtensionAndOverwriteRulesThroughSaveImage) {
         if (c.failureMessage) {
             ASSERT_EQ(backend.messageBoxes.size(), 1u);
             EXPECT_EQ(backend.messageBoxes[0], std::make_pair(std::string("CanvasGadget"),
-                                                              std::string("Cannot save image: ")));
+                                                              "Cannot save image: " + finalPath + ": " + exporttest::FolderReason()));
         } else {
             EXPECT_TRUE(backend.messageBoxes.empty());
         }
@@ -126,7 +126,7 @@ TEST(ChooseSavePath, ProposesTheFileNamePartInTheWorkingFolder) {
         EXPECT_FALSE(ChooseSavePath("Title of it", "A|*.a|All Files|*.*", ".a", "question", target));
         ASSERT_EQ(backend.saveCalls.size(), 1u);
         EXPECT_EQ(backend.saveCalls[0].title, "Title of it");
-        EXPECT_EQ(backend.saveCalls[0].proposed, folder.path + "/" + c.proposedName);
+        EXPECT_EQ(backend.saveCalls[0].proposed, folder.File(c.proposedName));
         EXPECT_EQ(backend.saveCalls[0].patterns, "A|*.a|All Files|*.*");
         EXPECT_EQ(target, "");  // the cancelled dialog's answer is stored too
         EXPECT_EQ(viewerState.currentPath, c.currentPath);

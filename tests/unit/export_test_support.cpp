@@ -9,11 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "app/full_viewer.h"
+#include "tests/support/canvas_check.h"
 #include "viewer/redraw.h"
 #include "viewer/viewer.h"
 
@@ -57,12 +60,11 @@ void RemoveTree(const std::string& path) {
 }  // namespace
 
 WorkFolder::WorkFolder() {
-    char pattern[] = "/tmp/vexelor-export-XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("no scratch folder");
-    path = pattern;
+    path = MakeTempDir();
     char here[4096];
     previous = getcwd(here, sizeof here) ? here : "/";
     if (chdir(path.c_str()) != 0) throw std::runtime_error("cannot enter the scratch folder");
+    path = CurrentDirectory();  // as the program will see it
 }
 
 WorkFolder::~WorkFolder() {
@@ -110,10 +112,29 @@ bool LockAgainstWriting(const std::string& path) {
     return SetImmutable(path, true);  // root writes through permission bits
 }
 
+#ifdef _WIN32
+std::string LockedReason() { return "The file is read-only"; }
+std::string FolderReason() { return "It is a folder"; }
+#else
+std::string LockedReason() { return std::strerror(geteuid() == 0 ? EPERM : EACCES); }
+std::string FolderReason() { return std::strerror(EISDIR); }
+#endif
+
 void Unlock(const std::string& path) {
     SetImmutable(path, false);
     struct stat st;
     if (stat(path.c_str(), &st) == 0) chmod(path.c_str(), S_ISDIR(st.st_mode) ? 0755 : 0644);
+}
+
+std::string MissingFolderReason() {
+#ifdef _WIN32
+    // Whatever the system says: make a file in a missing folder and ask it.
+    std::string reason;
+    if (SafeWriter* w = BeginSafeWrite(MakeTempDir() + "\\no-such-folder\\x", &reason)) AbortSafeWrite(w);
+    return reason;
+#else
+    return "No such file or directory";
+#endif
 }
 
 FileSizeCap::FileSizeCap(long bytes) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tests/support/test_backend.h"
 
 namespace exporttest {
@@ -14,14 +15,14 @@ namespace exporttest {
 // Names of the entries of a folder, hidden ones included, sorted.
 std::vector<std::string> EntriesOf(const std::string& folder);
 
-// A fresh folder under /tmp that is the working directory while it lives;
+// A fresh scratch folder that is the working directory while it lives;
 // removed with everything in it afterwards.
 struct WorkFolder {
     std::string path;
     std::string previous;
     WorkFolder();
     ~WorkFolder();
-    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::string File(const std::string& name) const { return path + kPathSeparator + name; }
     std::vector<std::string> Entries() const { return EntriesOf(path); }
 };
 
@@ -32,8 +33,21 @@ void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes);
 // the immutable flag); false when the file system cannot do that.
 bool LockAgainstWriting(const std::string& path);
 void Unlock(const std::string& path);
+// The system's reason for a refused write into what LockAgainstWriting locked.
+std::string LockedReason();
+
+// The reason given when a folder stands where a file is to be saved.
+std::string FolderReason();
+// The reason the system gives when a file is to be made in a missing folder.
+std::string MissingFolderReason();
 
 // While it lives, files this process writes cannot grow past the limit.
+// Only POSIX systems have such a limit: tests of write errors skip without it.
+#ifdef _WIN32
+#define SKIP_WITHOUT_FILE_SIZE_CAP() GTEST_SKIP() << "Windows has no per-process limit on file sizes"
+#else
+#define SKIP_WITHOUT_FILE_SIZE_CAP() (void)0
+#endif
 struct FileSizeCap {
     explicit FileSizeCap(long bytes);
     ~FileSizeCap();

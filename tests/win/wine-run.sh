@@ -18,7 +18,7 @@ prepare() {
     flock 9
     if [ ! -f "$WINEPREFIX/.vexelor-ready" ]; then
         rm -rf "$WINEPREFIX"
-        "$wine" wineboot -i >/dev/null 2>&1
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1
         # Wine draws the window frames itself and owns the focus (no window manager needed).
         "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         "$server" -w
@@ -30,7 +30,11 @@ prepare() {
 case "${1:-}" in
 --start)
     prepare
-    "$server" -p
+    "$server" -p </dev/null >/dev/null 2>&1 || true  # one may be running already
+    # Wine's own services start with the first program and live as long as the
+    # server: start them here, away from the output of the tests (whose
+    # runner would otherwise wait for them to end).
+    "$wine" wineboot </dev/null >/dev/null 2>&1
     ;;
 --stop)
     "$server" -k 2>/dev/null || true

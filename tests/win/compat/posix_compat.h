@@ -54,6 +54,8 @@ inline int symlink(const char*, const char*) {
     return -1;
 }
 inline int fchmod(int, int) { return 0; }
+// Sizes past 2 GiB: the 64-bit form.
+#define ftruncate(fd, size) (_chsize_s((fd), (size)) == 0 ? 0 : -1)
 
 #ifdef __cplusplus
 }
