@@ -173,10 +173,11 @@ public:
     }
 
     // All check boxes share the largest font in which every one's text fits
-    // beside its box (the box and the gap after it take about a menu check
-    // mark's width and a third).
+    // beside its box (the box and the gap after it take a menu check mark's
+    // width and a few pixels), down to 9 pixels: smaller is no longer read
+    // at a glance, and a last letter cut short is.
     void fitCheckBoxes(HWND box, const std::wstring& text, int width) {
-        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) * 4 / 3 - 10;
+        const int room = width - GetSystemMetrics(SM_CXMENUCHECK) - 5;
         HFONT fitting = fontFitting(text, room);
         if (!checkFont || heightOf(fitting) < heightOf(checkFont)) {
             checkFont = fitting;
@@ -504,12 +505,40 @@ public:
                 break;
             case KindSpinBox:
             case KindNumericSpinBox:
-            case KindDigitsField:
                 if (code == EN_CHANGE && !settingText) TkUserTyped(id, WideToUtf8(WindowText(from)));
+                break;
+            case KindDigitsField:
+                if (code == EN_CHANGE && !settingText) TkUserTyped(id, WideToUtf8(keepDigitsOnly(id, from)));
                 break;
             default:
                 break;
         }
+    }
+
+    // Whatever way text got into the digits field (typed, pasted, from the
+    // edit's own menu), only its digits stay. The program's own text (a
+    // displacement may be negative) is left as it was: only what was put in
+    // since counts, found as the part between what the old and new texts
+    // share at their start and end.
+    std::wstring keepDigitsOnly(int id, HWND field) {
+        const std::wstring before = Utf8ToWide(TkModel(id).text), now = WindowText(field);
+        size_t head = 0;
+        while (head < before.size() && head < now.size() && before[head] == now[head]) ++head;
+        size_t tail = 0;
+        while (tail < before.size() - head && tail < now.size() - head &&
+               before[before.size() - 1 - tail] == now[now.size() - 1 - tail])
+            ++tail;
+        std::wstring digits;
+        for (size_t i = head; i < now.size() - tail; ++i)
+            if (now[i] >= L'0' && now[i] <= L'9') digits += now[i];
+        if (digits.size() == now.size() - tail - head) return now;
+        const std::wstring kept = now.substr(0, head) + digits + now.substr(now.size() - tail);
+        settingText = true;
+        SetWindowTextW(field, kept.c_str());
+        settingText = false;
+        const WPARAM at = head + digits.size();
+        SendMessageW(field, EM_SETSEL, at, static_cast<LPARAM>(at));
+        return kept;
     }
 
     LRESULT notify(const NMHDR* hdr) {

@@ -26,7 +26,14 @@ std::string RunFileDialog(HWND owner, const char* title, const std::string& star
     // The start splits into the folder the dialog opens in and the name it proposes.
     const std::wstring path = Utf8ToWide(start);
     const size_t cut = path.find_last_of(L"\\/");
-    const std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+    // Without a folder of its own the dialog opens in the working directory,
+    // not wherever the system's dialog was used last.
+    std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+    if (folder.empty()) {
+        const DWORD n = GetCurrentDirectoryW(0, nullptr);
+        folder.assign(n, L'\0');
+        folder.resize(n ? GetCurrentDirectoryW(n, &folder[0]) : 0);
+    }
     const std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
     std::vector<wchar_t> file(kPathChars, L'\0');
     name.copy(file.data(), std::min<size_t>(name.size(), kPathChars - 1));
