@@ -10,7 +10,8 @@
 # not touched. The built libraries are kept in a cache folder keyed by the
 # package and compiler versions ($VEXELOR_DEPS_CACHE, by default
 # ~/.cache/vexelor/mingw-deps), so that later builds, even from a fresh clone,
-# reuse them. GoogleTest is built from /usr/src/googletest the same way.
+# reuse them. Google Benchmark comes the same way (Debian has no mingw build
+# of it), GoogleTest from /usr/src/googletest.
 set -euo pipefail
 shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
@@ -132,19 +133,20 @@ unpack_source() {
 }
 
 write_source_list
-png_ver="" jpeg_ver=""
+png_ver="" jpeg_ver="" bench_ver=""
 if apt-get "${apt_opts[@]}" update >"$apt_dir/update.log" 2>&1; then
     png_ver="$(fetch_source libpng1.6 || true)"
     jpeg_ver="$(fetch_source libjpeg-turbo || true)"
+    bench_ver="$(fetch_source benchmark || true)"
 fi
 gcc_ver="$(x86_64-w64-mingw32-gcc-posix -dumpfullversion)"
 gtest_ver="$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo unknown)"
 # Raise when the way the libraries are built below changes.
-recipe=1
+recipe=2
 toolchain_sum="$( (cat "$toolchain"; echo "$recipe") | sha1sum | cut -c1-10)"
 
-if [ -n "$png_ver" ] && [ -n "$jpeg_ver" ]; then
-    key="png-${png_ver}_jpeg-${jpeg_ver}_gtest-${gtest_ver}_gcc-${gcc_ver}_${toolchain_sum}"
+if [ -n "$png_ver" ] && [ -n "$jpeg_ver" ] && [ -n "$bench_ver" ]; then
+    key="png-${png_ver}_jpeg-${jpeg_ver}_gtest-${gtest_ver}_bench-${bench_ver}_gcc-${gcc_ver}_${toolchain_sum}"
     key="${key//[:~+]/.}"
     prefix="$cache/$key"
 else
@@ -171,9 +173,10 @@ deps_cmake() {  # source dir, build dir, cmake options...
 
 if [ ! -f "$prefix/.complete" ]; then
     start=$SECONDS
-    log "building static libpng $png_ver, libjpeg-turbo $jpeg_ver, googletest $gtest_ver (once)"
+    log "building static libpng $png_ver, libjpeg-turbo $jpeg_ver, googletest $gtest_ver, benchmark $bench_ver (once)"
     png_src="$(unpack_source libpng1.6 "$png_ver")"
     jpeg_src="$(unpack_source libjpeg-turbo "$jpeg_ver")"
+    bench_src="$(unpack_source benchmark "$bench_ver")"
     rm -rf "$prefix.tmp" "$build/deps"
     mkdir -p "$build/deps"
     deps_cmake "$jpeg_src" "$build/deps/jpeg" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
@@ -183,6 +186,10 @@ if [ ! -f "$prefix/.complete" ]; then
         -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include -DCMAKE_INSTALL_LIBDIR=lib
     deps_cmake /usr/src/googletest "$build/deps/googletest" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON \
         -Dgtest_disable_pthreads=ON -DCMAKE_INSTALL_LIBDIR=lib
+    # Google Benchmark (its version is the package's; the tarball has no git tags).
+    deps_cmake "$bench_src" "$build/deps/benchmark" -DGIT_VERSION=0.0.0 -DBENCHMARK_ENABLE_TESTING=OFF \
+        -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON \
+        -DBENCHMARK_INSTALL_DOCS=OFF -DCMAKE_INSTALL_LIBDIR=lib
     touch "$prefix.tmp/.complete"
     rm -rf "$prefix"
     mv "$prefix.tmp" "$prefix"

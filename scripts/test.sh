@@ -19,7 +19,9 @@ ctest --test-dir build-sanitize -L unit --output-on-failure --timeout 600
 scripts/package.sh >/dev/null
 python3 tests/package/test_deb.py build/vexelor_*.deb
 
-# The Windows programs, cross-built, and their tests under Wine in Xvfb: the
-# unit tests and the GUI tests (label wingui).
+# Windows: both programs and the unit tests cross-built with mingw-w64
+# (scripts/build-windows.sh, into build-windows/), the unit tests, the
+# programs' checks and their GUI tests (label wingui) run under Wine in a
+# prefix of that build tree.
 scripts/build-windows.sh
 ctest --test-dir build-windows --output-on-failure --timeout 600

@@ -7,7 +7,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -102,15 +101,10 @@ std::string CurrentDirectory() {
     return Utf8(buf);
 }
 
-// A relative path (also one relative to the current drive's root, "\\x", or
-// to another drive's current folder, "D:x") is completed by the system, which
-// also settles "." and ".." parts by name as Windows always does.
+// A relative path as seen from the current directory, made whole by the
+// system (drive-relative forms such as "C:x" and "\\x" included).
 std::string AbsolutePath(const std::string& path) {
     if (path.empty()) return path;
-    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                       (path[2] == '\\' || path[2] == '/');
-    const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
-    if (drive || unc) return path;
     const std::wstring wide = Wide(path);
     const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0) return path;

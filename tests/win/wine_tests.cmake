@@ -32,3 +32,12 @@ foreach(source ${UNIT_SOURCES})
   set_tests_properties(win_${name} PROPERTIES LABELS "unit;wine" FIXTURES_REQUIRED wine TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endforeach()
+
+# The programs as shipped: only system DLLs imported, and each with its own
+# image library only. Runs once the Win32 back end builds the two programs.
+if(TARGET vexelor AND TARGET vexelor-jpeg)
+  find_program(MINGW_OBJDUMP NAMES ${CMAKE_OBJDUMP} x86_64-w64-mingw32-objdump REQUIRED)
+  add_test(NAME win_programs_check
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win/check_exe.sh ${MINGW_OBJDUMP} $<TARGET_FILE:vexelor> $<TARGET_FILE:vexelor-jpeg>)
+  set_tests_properties(win_programs_check PROPERTIES LABELS "unit;wine")
+endif()
