@@ -177,7 +177,9 @@ class WineSession:
         self.env = wine_env(DISPLAY=self.x.display)
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env)
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        # Kept away from this script's output, which the test runner reads to its end.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.inspector = Inspector(self.inspector_exe, self.env)
 
     def windows(self, title_regex, cls=None):
