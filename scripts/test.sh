@@ -20,7 +20,8 @@ scripts/package.sh >/dev/null
 python3 tests/package/test_deb.py build/vexelor_*.deb
 
 # Windows: both programs and the unit tests cross-built with mingw-w64
-# (scripts/build-windows.sh, into build-windows/), the unit tests and the
-# programs' checks run under Wine in a prefix of that build tree.
+# (scripts/build-windows.sh, into build-windows/), the unit tests, the
+# programs' checks and their GUI tests (label wingui) run under Wine in a
+# prefix of that build tree.
 scripts/build-windows.sh
-ctest --test-dir build-windows -L unit --output-on-failure --timeout 600
+ctest --test-dir build-windows --output-on-failure --timeout 600

@@ -104,6 +104,16 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+def parse_state(text):
+    """The published state text ("key=value" lines) as a dict."""
+    result = {}
+    for line in text.split("\n"):
+        if "=" in line:
+            k, v = line.split("=", 1)
+            result[k] = v
+    return result
+
+
 class XServer:
     """An Xvfb of the test's own on a free display number."""
 
@@ -212,13 +222,7 @@ class App:
         m = re.search(r'=\s*(".*")\s*$', out, re.S)
         if not m:
             return {}
-        text = ast.literal_eval(m.group(1))
-        result = {}
-        for line in text.split("\n"):
-            if "=" in line:
-                k, v = line.split("=", 1)
-                result[k] = v
-        return result
+        return parse_state(ast.literal_eval(m.group(1)))
 
     def status(self):
         return self.state().get("status")
