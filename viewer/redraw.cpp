@@ -10,77 +10,68 @@
 namespace {
 
 constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlue{0, 0, 255};
 constexpr Rgb kSelection{127, 0, 255};
 constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kGreen{0, 255, 0};
 constexpr int kW = CanvasImage::kWidth;
 constexpr int kH = CanvasImage::kHeight;
+constexpr int kStride = CanvasImage::kStride;
 
-// Pixel patterns of one byte's eight cells at one zoom: for every byte value
-// the channels its set bits cover (white is all ones, so OR-ing them in
-// paints white and leaves clear bits as they were), and for a position past
-// the end the channels of all eight cells with the blue to put there.
+// A box of canvas pixels, right and bottom edges exclusive.
+struct Box {
+    int x0, y0, x1, y1;
+    bool HasRow(int y) const { return x0 < x1 && y >= y0 && y < y1; }
+};
+
+// Writes one pixel's three channels.
+inline void PutRgb(uint8_t* p, Rgb c) {
+    p[0] = c.r;
+    p[1] = c.g;
+    p[2] = c.b;
+}
+
+// The pixels of one byte's eight cells at one zoom over one background
+// colour, for every byte value and for a position past the end. A row of
+// cells is painted by copying these, so every pixel is written once, the
+// background between and around the cells included.
 template <int Z>
-struct BytePatterns {
-    static constexpr int kBytes = 8 * Z * 3;
-    uint8_t white[256][kBytes];
-    uint8_t cellMask[kBytes];
-    uint8_t blue[kBytes];
+struct CellPatterns {
+    static constexpr int kPitch = 8 * Z;  // pixels from one byte to the next
+    static constexpr int kBytes = kPitch * 3;
+    static constexpr int kPastEnd = 256;
+    uint8_t cells[257][kBytes];
+    uint8_t background[kStride];  // a pixel row of the background alone
 
-    BytePatterns() {
-        std::memset(this, 0, sizeof *this);
-        const int cell = CellSize(Z);
-        for (int k = 0; k < 8; ++k)
-            for (int p = 0; p < cell; ++p) {
-                int at = (k * Z + p) * 3;
-                std::memset(cellMask + at, 0xFF, 3);
-                blue[at + 2] = 255;
-                for (int v = 0; v < 256; ++v)
-                    if (v & (0x80 >> k)) std::memset(white[v] + at, 0xFF, 3);
+    explicit CellPatterns(Rgb ground) {
+        for (int x = 0; x < kW; ++x) PutRgb(background + x * 3, ground);
+        for (int v = 0; v <= kPastEnd; ++v)
+            for (int x = 0; x < kPitch; ++x) {
+                const bool inCell = x % Z < CellSize(Z);  // at zoom 8 the last pixel is the gap
+                Rgb c = ground;
+                if (inCell && v == kPastEnd)
+                    c = kBlue;
+                else if (inCell && (v & (0x80 >> (x / Z))))
+                    c = kWhite;
+                PutRgb(cells[v] + x * 3, c);
             }
     }
 };
 
+// The patterns over black, or over the selection colour inside the box: the
+// box lies beneath the cells, so white and blue cover it and clear bits and
+// gaps let it show.
 template <int Z>
-const BytePatterns<Z>& Patterns() {
-    static const BytePatterns<Z>* patterns = new BytePatterns<Z>;
-    return *patterns;
-}
-
-// Paints a pattern into a pixel row: white bits are OR-ed in (white is all
-// ones), blue cells replace what lies beneath. Whole bytes go a machine word
-// at a time; `bytes` is a multiple of 8 there.
-inline uint64_t Word(const uint8_t* p) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    return w;
-}
-
-inline void PutWord(uint8_t* p, uint64_t w) { std::memcpy(p, &w, 8); }
-
-template <int kBytes>
-inline void OrWords(uint8_t* dst, const uint8_t* pattern) {
-    for (int i = 0; i < kBytes; i += 8) PutWord(dst + i, Word(dst + i) | Word(pattern + i));
-}
-
-template <int kBytes>
-inline void BlueWords(uint8_t* dst, const uint8_t* mask, const uint8_t* blue) {
-    for (int i = 0; i < kBytes; i += 8) PutWord(dst + i, (Word(dst + i) & ~Word(mask + i)) | Word(blue + i));
-}
-
-// The same for the last byte of a row, cut at the canvas edge.
-inline void OrBytes(uint8_t* dst, const uint8_t* pattern, int bytes) {
-    for (int i = 0; i < bytes; ++i) dst[i] |= pattern[i];
-}
-
-inline void BlueBytes(uint8_t* dst, const uint8_t* mask, const uint8_t* blue, int bytes) {
-    for (int i = 0; i < bytes; ++i) dst[i] = static_cast<uint8_t>((dst[i] & ~mask[i]) | blue[i]);
+const CellPatterns<Z>& Patterns(bool inSelection) {
+    static const CellPatterns<Z>* overBlack = new CellPatterns<Z>(kBlack);
+    static const CellPatterns<Z>* overSelection = new CellPatterns<Z>(kSelection);
+    return inSelection ? *overSelection : *overBlack;
 }
 
 // What the repaint reads from the controls and the state.
 struct View {
-    int32_t width;    // bytes per row, 1 or more
+    int32_t width;  // bytes per row, 1 or more
     int32_t zoom;
     int32_t columnCount;
     int32_t rowLimit;
@@ -88,167 +79,248 @@ struct View {
     int64_t displacement;
     const uint8_t* data;
     int64_t size;
-    int selTop, selBottom;  // pixel rows the selection box covers (bottom exclusive)
+    int shift;  // pixels the picture is moved right
 };
 
-// The value a byte position shows, or -1 for a position past the end.
-inline int ValueAt(const View& v, int64_t position, int y) {
-    if (position >= v.size) return -1;
-    if (!v.data) return y & 0xFF;  // nothing loaded: a position before the end shows its row
-    if (position < 0) return 0;    // before the data: nothing to show
-    return v.invert ? 255 - v.data[position] : v.data[position];
-}
-
-// Where one column's bytes lie on a pixel row.
-struct ColumnSpan {
-    int x;        // left edge of the first cell
-    int visible;  // bytes that start on the canvas
-    int whole;    // of those, the bytes whose cells all lie on the canvas
+// The bytes one row of cells shows. Its byte slots run left to right across
+// all columns, one byte's pitch apart from x = shift on: slot b shows place
+// b % width of column b / width. Positions grow from slot to slot, so the
+// slots fall into three runs: before the data, in it, and past its end.
+struct RowBytes {
+    const uint8_t* data;  // the loaded bytes, or nullptr
+    int64_t first;        // position of slot 0
+    int64_t columnBytes;  // positions from one column's first byte to the next's
+    int width;            // slots per column
+    int shift;
+    int count;            // slots shown: in drawn columns and at least partly on the canvas
+    uint8_t flip;         // 0xFF when inverting: 255 - v is v ^ 0xFF for a byte
+    int before;           // the value shown before the data: 0, or the row's y with nothing loaded
+    int dataFrom;         // first slot at position 0 or more
+    int endFrom;          // first slot past the end
 };
 
-// Paints one column's row of cells into the first of the row's pixel rows
-// only, black cells included; the caller copies it down.
+// Byte position a slot shows.
+inline int64_t Position(const RowBytes& row, int slot) {
+    return row.first + slot / row.width * row.columnBytes + slot % row.width;
+}
+
+// The first slot at a position of `target` or more (count when none is).
+int FirstSlotFrom(const RowBytes& row, int64_t target) {
+    if (row.first >= target) return 0;
+    const int64_t distance = target - row.first;
+    const int64_t column = distance / row.columnBytes, place = distance % row.columnBytes;
+    const int64_t slot = column * row.width + std::min<int64_t>(place, row.width);
+    return static_cast<int>(std::min<int64_t>(slot, row.count));
+}
+
+// The bytes of row of cells r (its top at y = r x zoom).
+RowBytes RowAt(const View& v, int64_t r) {
+    const int pitch = 8 * v.zoom;
+    const int64_t rowsPerColumn = v.rowLimit / v.zoom + 1;
+    // The column counter runs 1, 1 + zoom, ... up to columnCount.
+    const int64_t columnsDrawn = v.columnCount < 1 ? 0 : (v.columnCount - 1) / v.zoom + 1;
+    RowBytes row;
+    row.data = v.data;
+    row.first = v.displacement + r * v.width;
+    row.columnBytes = rowsPerColumn * v.width;
+    row.width = v.width;
+    row.shift = v.shift;
+    row.count = static_cast<int>(std::min<int64_t>(columnsDrawn * v.width, (kW - v.shift + pitch - 1) / pitch));
+    row.flip = v.invert ? 0xFF : 0x00;
+    row.before = v.data ? 0 : static_cast<int>(r * v.zoom) & 0xFF;
+    row.dataFrom = FirstSlotFrom(row, 0);
+    row.endFrom = std::max(row.dataFrom, FirstSlotFrom(row, v.size));
+    return row;
+}
+
+// A row without bytes: the background alone.
+RowBytes NoBytes(const View& v) {
+    RowBytes row{};
+    row.width = 1;
+    row.columnBytes = 1;
+    row.shift = v.shift;
+    return row;
+}
+
+// The pattern of one slot.
 template <int Z>
-inline void PaintCleanSpan(uint8_t* line, const BytePatterns<Z>& pat, const View& v, int64_t position,
-                           const ColumnSpan& span, int y) {
-    constexpr int kBytes = BytePatterns<Z>::kBytes;
-    uint8_t* dst = line + span.x * 3;
-    int j = 0;
-    if (v.data && position >= 0 && position + span.whole <= v.size) {
-        // All inside the data: no checks per byte.
-        const uint8_t flip = v.invert ? 0xFF : 0x00;
-        const uint8_t* src = v.data + position;
-        for (; j < span.whole; ++j) {
-            std::memcpy(dst + j * kBytes, pat.white[src[j] ^ flip], kBytes);
-        }
-    } else {
-        for (; j < span.whole; ++j) {
-            const int value = ValueAt(v, position + j, y);
-            std::memcpy(dst + j * kBytes, value < 0 ? pat.blue : pat.white[value], kBytes);
-        }
+const uint8_t* SlotPattern(const CellPatterns<Z>& pat, const RowBytes& row, int slot) {
+    if (slot < row.dataFrom) return pat.cells[row.before];
+    if (slot < row.endFrom) return pat.cells[row.data[Position(row, slot)] ^ row.flip];
+    return pat.cells[CellPatterns<Z>::kPastEnd];
+}
+
+// Paints the slots from..to-1, all of them in the data, from dst on; the
+// hot loop of the repaint.
+template <int Z>
+void PaintDataSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& row, int from, int to) {
+    constexpr int kBytes = CellPatterns<Z>::kBytes;
+    const uint8_t flip = row.flip;
+    int64_t position = Position(row, from);
+    if (row.width == 1) {  // a column per slot, the most there can be: keep the loop bare
+        for (int b = from; b < to; ++b, position += row.columnBytes, dst += kBytes)
+            std::memcpy(dst, pat.cells[row.data[position] ^ flip], kBytes);
+        return;
     }
-    if (j < span.visible) {  // a byte cut by the canvas edge
-        const int value = ValueAt(v, position + j, y);
-        std::memcpy(dst + j * kBytes, value < 0 ? pat.blue : pat.white[value], (kW - span.x) * 3 - j * kBytes);
+    int place = from % row.width;
+    for (int left = to - from; left > 0;) {
+        const int n = std::min(row.width - place, left);
+        const uint8_t* src = row.data + position;
+        for (int i = 0; i < n; ++i, dst += kBytes) std::memcpy(dst, pat.cells[src[i] ^ flip], kBytes);
+        left -= n;
+        position += row.columnBytes - place;
+        place = 0;
     }
 }
 
-// The same over the selection box: white bits over it, blue cells replace
-// it, in every pixel row of the cells.
+// Paints the whole slots from..to-1 from dst on: the three runs in turn.
 template <int Z>
-void PaintSpanOverSelection(uint8_t* line, const View& v, int64_t position, int x, int y, int visible, int rows) {
-    const BytePatterns<Z>& pat = Patterns<Z>();
-    constexpr int kPitch = 8 * Z;
-    constexpr int kBytes = BytePatterns<Z>::kBytes;
-    for (int j = 0; j < visible; ++j) {
-        const int value = ValueAt(v, position + j, y);
-        if (value == 0) continue;
-        const int bytes = std::min(kBytes, (kW - x - j * kPitch) * 3);
-        uint8_t* dst = line + (x + j * kPitch) * 3;
-        for (int r = 0; r < rows; ++r) {
-            uint8_t* d = dst + r * CanvasImage::kStride;
-            if (value < 0 && bytes == kBytes)
-                BlueWords<kBytes>(d, pat.cellMask, pat.blue);
-            else if (value < 0)
-                BlueBytes(d, pat.cellMask, pat.blue, bytes);
-            else if (bytes == kBytes)
-                OrWords<kBytes>(d, pat.white[value]);
-            else
-                OrBytes(d, pat.white[value], bytes);
-        }
+void PaintSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& row, int from, int to) {
+    constexpr int kBytes = CellPatterns<Z>::kBytes;
+    int b = from;
+    for (const int end = std::min(to, row.dataFrom); b < end; ++b, dst += kBytes)
+        std::memcpy(dst, pat.cells[row.before], kBytes);
+    const int dataEnd = std::min(to, row.endFrom);
+    if (b < dataEnd) {
+        PaintDataSlots<Z>(dst, pat, row, b, dataEnd);
+        dst += (dataEnd - b) * kBytes;
+        b = dataEnd;
     }
+    for (; b < to; ++b, dst += kBytes) std::memcpy(dst, pat.cells[CellPatterns<Z>::kPastEnd], kBytes);
 }
 
-// Fills pixel rows from..to-1 black, except those of the selection band,
-// which already hold the black background and the selection box.
-void BlackRows(CanvasImage& img, int from, int to, const View& v) {
-    for (int y = std::max(from, 0); y < std::min(to, kH); ++y)
-        if (y < v.selTop || y >= v.selBottom) std::memset(img.pixels + y * CanvasImage::kStride, 0, CanvasImage::kStride);
-}
-
-// The bit picture, painted so that every pixel is written once: row by row
-// of cells, each across all columns, the first pixel row of a row of cells
-// whole (black included) and copied down. Rows of cells that meet the
-// selection band are painted over it instead.
+// Paints pixels x0..x1-1 of one pixel row of a row of cells over one
+// background: the slots in the range, cut where the range cuts them, and
+// the background beside them.
 template <int Z>
-void DrawBits(CanvasImage& img, const View& v, int shift) {
-    if (v.rowLimit < 0 || v.columnCount < 1) return BlackRows(img, 0, kH, v);
-    const BytePatterns<Z>& pat = Patterns<Z>();
-    constexpr int kPitch = 8 * Z;
+void PaintRange(uint8_t* line, const CellPatterns<Z>& pat, const RowBytes& row, int x0, int x1) {
+    constexpr int kPitch = CellPatterns<Z>::kPitch;
+    const int start = std::clamp(row.shift, x0, x1);
+    const int end = std::clamp(row.shift + row.count * kPitch, x0, x1);
+    std::memcpy(line + x0 * 3, pat.background + x0 * 3, (start - x0) * 3);
+    std::memcpy(line + end * 3, pat.background + end * 3, (x1 - end) * 3);
+    if (start >= end) return;
+    int x = start, b = (x - row.shift) / kPitch;
+    if (const int into = (x - row.shift) % kPitch; into > 0) {  // a slot cut on its left
+        const int n = std::min(kPitch - into, end - x);
+        std::memcpy(line + x * 3, SlotPattern(pat, row, b) + into * 3, n * 3);
+        x += n;
+        ++b;
+    }
+    const int whole = (end - x) / kPitch;
+    PaintSlots<Z>(line + x * 3, pat, row, b, b + whole);
+    x += whole * kPitch;
+    if (x < end) std::memcpy(line + x * 3, SlotPattern(pat, row, b + whole), (end - x) * 3);  // cut on its right
+}
+
+// Paints one pixel row of a row of cells: over the selection colour inside
+// the box, over black elsewhere.
+template <int Z>
+void PaintLine(uint8_t* line, const RowBytes& row, const Box& box, bool inBox) {
+    const CellPatterns<Z>& plain = Patterns<Z>(false);
+    if (!inBox) return PaintRange<Z>(line, plain, row, 0, kW);
+    PaintRange<Z>(line, plain, row, 0, box.x0);
+    PaintRange<Z>(line, Patterns<Z>(true), row, box.x0, box.x1);
+    PaintRange<Z>(line, plain, row, box.x1, kW);
+}
+
+// The bit picture over the black background and the selection box, every
+// pixel written once: pixel row by pixel row, the lower pixel rows of a row
+// of cells copied from the one above where the box does not tell them apart.
+template <int Z>
+void DrawBits(CanvasImage& img, const View& v, const Box& box) {
     const int64_t rowsPerColumn = v.rowLimit / Z + 1;
-    const int64_t columnStep = static_cast<int64_t>(v.width) * kPitch;  // pixels between column edges
-    // Columns whose edge lies on the canvas; the counter runs 1, 1 + Z, ...
-    const int64_t counters = (v.columnCount - 1) / Z + 1;
-    const int columns = static_cast<int>(std::min<int64_t>(counters, (kW - 1 - shift) / columnStep + 1));
-    ColumnSpan spans[kW];
-    for (int c = 0; c < columns; ++c) {
-        ColumnSpan& s = spans[c];
-        s.x = static_cast<int>(c * columnStep + shift);
-        s.visible = static_cast<int>(std::min<int64_t>(v.width, (kW - s.x + kPitch - 1) / kPitch));
-        s.whole = std::min(s.visible, (kW - s.x) / kPitch);
-    }
-    const int rightmost = std::min(kW, spans[columns - 1].x + spans[columns - 1].visible * kPitch);
-    // The pattern each data byte shows, inversion folded in.
-    const uint8_t* shown[256];
-    for (int b = 0; b < 256; ++b) shown[b] = pat.white[v.invert ? 255 - b : b];
-    const int64_t columnBytes = rowsPerColumn * v.width;
-    const int64_t rowsShown = std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1);
-    for (int64_t r = 0; r < rowsShown; ++r) {
-        const int y = static_cast<int>(r * Z);
-        const int rows = std::min(CellSize(Z), kH - y);
-        uint8_t* line = img.pixels + y * CanvasImage::kStride;
-        const int64_t first = v.displacement + r * v.width;
-        if (y + Z <= v.selTop || y >= v.selBottom) {
-            std::memset(line, 0, spans[0].x * 3);  // left of the picture
-            std::memset(line + rightmost * 3, 0, (kW - rightmost) * 3);
-            int c = 0;
-            // Columns left of the last lie whole on the canvas: when all of
-            // their bytes lie in the data, paint them without any checks.
-            const int64_t lastFull = first + (columns - 2) * columnBytes + v.width;
-            if (columns > 1 && v.data && first >= 0 && lastFull <= v.size) {
-                // Locals, so that the byte stores cannot make the compiler
-                // reload them on every byte.
-                constexpr int kBytes = BytePatterns<Z>::kBytes;
-                const int width = v.width;
-                const uint8_t* src = v.data + first;
-                uint8_t* dst = line + shift * 3;
-                const int64_t step = columnBytes;
-                const int pitch = static_cast<int>(columnStep) * 3;
-                if (width == 1) {  // the most columns there can be: keep the loop bare
-                    for (; c < columns - 1; ++c, src += step, dst += pitch) std::memcpy(dst, shown[*src], kBytes);
-                } else {
-                    for (; c < columns - 1; ++c, src += step, dst += pitch)
-                        for (int j = 0; j < width; ++j) std::memcpy(dst + j * kBytes, shown[src[j]], kBytes);
-                }
-            }
-            for (; c < columns; ++c) PaintCleanSpan<Z>(line, pat, v, first + c * columnBytes, spans[c], y);
-            for (int k = 1; k < rows; ++k) std::memcpy(line + k * CanvasImage::kStride, line, CanvasImage::kStride);
-            BlackRows(img, y + rows, y + Z, v);  // the gap below the cells
-        } else {
-            for (int c = 0; c < columns; ++c)
-                PaintSpanOverSelection<Z>(line, v, first + c * columnBytes, spans[c].x, y, spans[c].visible, rows);
+    const int rowsShown = static_cast<int>(std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1));
+    const RowBytes none = NoBytes(v);
+    RowBytes row = none;
+    for (int y = 0; y < kH; ++y) {
+        uint8_t* line = img.pixels + y * kStride;
+        const bool inBox = box.HasRow(y);
+        const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
+        if (cells && y % Z > 0 && inBox == box.HasRow(y - 1)) {
+            std::memcpy(line, line - kStride, kStride);
+            continue;
         }
+        if (cells && y % Z == 0) row = RowAt(v, y / Z);
+        PaintLine<Z>(line, cells ? row : none, box, inBox);
     }
-    BlackRows(img, static_cast<int>(rowsShown * Z), kH, v);  // below the last row of cells
+}
+
+// Colour of a grid line at coordinate `at` of a grid of spacing `step`: in
+// the full viewer green on multiples of the spacing squared, red elsewhere.
+Rgb LineColour(int at, int step, bool major) { return major && at % (step * step) == 0 ? kGreen : kRed; }
+
+// Draws the column lines at x = fromX, fromX + gx, ... on every pixel row
+// but those a row line will cover (y = a multiple of gy, from fromY on).
+void DrawColumnLines(CanvasImage& img, int fromX, int gx, int fromY, int gy, bool major) {
+    uint8_t ink[kStride];  // one pixel row of the lines, set where they lie
+    int xs[kW], n = 0;
+    for (int x = fromX; x < kW; x += gx, ++n) {
+        xs[n] = x;
+        PutRgb(ink + x * 3, LineColour(x, gx, major));
+    }
+    for (int y = 0; y < kH; ++y) {
+        if (y >= fromY && y % gy == 0) continue;
+        uint8_t* line = img.pixels + y * kStride;
+        if (gx == 1)  // every pixel from fromX on: one copy
+            std::memcpy(line + fromX * 3, ink + fromX * 3, (kW - fromX) * 3);
+        else
+            for (int i = 0; i < n; ++i) std::memcpy(line + xs[i] * 3, ink + xs[i] * 3, 3);
+    }
+}
+
+// A pixel row all of one colour, made once.
+template <uint8_t R, uint8_t G, uint8_t B>
+const uint8_t* SolidRow() {
+    static const uint8_t* row = [] {
+        uint8_t* p = new uint8_t[kStride];
+        for (int x = 0; x < kW; ++x) PutRgb(p + x * 3, Rgb{R, G, B});
+        return p;
+    }();
+    return row;
+}
+
+// Draws the row lines at y = fromY, fromY + gy, ... across the canvas.
+void DrawRowLines(CanvasImage& img, int fromY, int gy, bool major) {
+    for (int y = fromY; y < kH; y += gy) {
+        const bool green = LineColour(y, gy, major) == kGreen;
+        std::memcpy(img.pixels + y * kStride, green ? SolidRow<0, 255, 0>() : SolidRow<255, 0, 0>(), kStride);
+    }
 }
 
 // The full viewer's grid: lines from the first spacing on, green where the
 // coordinate is a multiple of the spacing squared.
 void DrawMajorGrid(CanvasImage& img, int gx, int gy) {
-    for (int x = gx; x <= kW; x += gx) DrawLine(img, x, 0, x, kH, x % (gx * gx) == 0 ? kGreen : kRed);
-    for (int y = gy; y <= kH; y += gy) DrawLine(img, 0, y, kW, y, y % (gy * gy) == 0 ? kGreen : kRed);
+    DrawColumnLines(img, gx, gx, gy, gy, true);
+    DrawRowLines(img, gy, gy, true);
 }
 
 // The compact viewer's grid: red lines from 0 on; every other row line
-// carries the number of its pixel row times the width, at the picture's edge.
+// carries the number of its pixel row times the width, at the picture's
+// edge. Each label is drawn before its line and lies beneath the later
+// lines and the next label (which is at least as wide), so only its rows up
+// to the next label can show; the row lines then go over all of them.
 void DrawLabelledGrid(CanvasImage& img, int gx, int gy, const View& v) {
-    for (int x = 0; x <= kW; x += gx) DrawLine(img, x, 0, x, kH, kRed);
-    int line = 1;
-    for (int y = 0; y <= kH; y += gy, ++line) {
-        if (line % 2 == 1)
-            DrawText(img, v.width * 8 * v.zoom, y, std::to_string(static_cast<int64_t>(y) * v.width), kGreen, kBlack);
-        DrawLine(img, 0, y, kW, y, kRed);
-    }
+    DrawColumnLines(img, 0, gx, 0, gy, false);
+    for (int y = 0; y < kH; y += 2 * gy)
+        DrawTextRows(img, v.width * 8 * v.zoom, y, std::to_string(static_cast<int64_t>(y) * v.width), kGreen, kBlack,
+                     y + 1, y + 2 * gy);
+    DrawRowLines(img, 0, gy, false);
+}
+
+// The selection box as the fill would cover it, cut to the canvas: a
+// negative extent reaches left of or above the corner.
+Box SelectionBox(const SnappedSelection& s) {
+    if (s.selW == 0 || s.selH == 0) return Box{0, 0, 0, 0};
+    const int64_t x0 = std::min<int64_t>(s.selX, int64_t{s.selX} + s.selW);
+    const int64_t y0 = std::min<int64_t>(s.selY, int64_t{s.selY} + s.selH);
+    Box b;
+    b.x0 = static_cast<int>(std::clamp<int64_t>(x0, 0, kW));
+    b.x1 = static_cast<int>(std::clamp<int64_t>(x0 + std::abs(int64_t{s.selW}), 0, kW));
+    b.y0 = static_cast<int>(std::clamp<int64_t>(y0, 0, kH));
+    b.y1 = static_cast<int>(std::clamp<int64_t>(y0 + std::abs(int64_t{s.selH}), 0, kH));
+    if (b.x0 >= b.x1 || b.y0 >= b.y1) return Box{0, 0, 0, 0};
+    return b;
 }
 
 std::string SelectionReport(const SnappedSelection& s, int32_t zoom) {
@@ -279,27 +351,15 @@ void Redraw() {
     CanvasImage& img = TkBeginDrawing();
     const int32_t zoom = viewerState.zoom;
 
-    // The rows of cells the selection box meets get the black background and
-    // the box first; every other pixel the bit picture writes exactly once.
-    View v;
-    v.selTop = v.selBottom = 0;
+    Box box{0, 0, 0, 0};
     if (program->hasSelection) {
-        SnappedSelection sel = SnapSelection(zoom);
-        if (sel.selW != 0 && sel.selH != 0) {
-            const int top = std::max(std::min(sel.selY, sel.selY + sel.selH), 0);
-            const int bottom = std::min(std::max(sel.selY, sel.selY + sel.selH), kH);
-            if (top < bottom) {
-                v.selTop = top / zoom * zoom;
-                v.selBottom = std::min((bottom + zoom - 1) / zoom * zoom, kH);
-                std::memset(img.pixels + v.selTop * CanvasImage::kStride, 0,
-                            static_cast<size_t>(v.selBottom - v.selTop) * CanvasImage::kStride);
-                FillBox(img, sel.selX, sel.selY, sel.selW, sel.selH, kSelection);
-            }
-        }
+        const SnappedSelection sel = SnapSelection(zoom);
+        box = SelectionBox(sel);
         if (program->hasStatusBar) TkSetStatusText(SelectionReport(sel, zoom));
     }
 
     viewerState.bytesPerRow = TkScrollPosition(Ctl(WidthScroll));
+    View v;
     v.width = viewerState.bytesPerRow;
     v.zoom = zoom;
     const int gx = TkSpinValue(Ctl(GridXSpin)), gy = TkSpinValue(Ctl(GridYSpin));
@@ -312,11 +372,12 @@ void Redraw() {
     v.displacement = Displacement();
     v.data = viewerState.fileData;
     v.size = viewerState.fileSize;
+    v.shift = program->cellShift;
 
     switch (zoom) {
-        case 2: DrawBits<2>(img, v, program->cellShift); break;
-        case 8: DrawBits<8>(img, v, program->cellShift); break;
-        default: DrawBits<1>(img, v, program->cellShift); break;
+        case 2: DrawBits<2>(img, v, box); break;
+        case 8: DrawBits<8>(img, v, box); break;
+        default: DrawBits<1>(img, v, box); break;
     }
 
     std::string title = "Vexelor, sprsize:" + std::to_string(v.width);
