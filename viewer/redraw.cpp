@@ -87,16 +87,20 @@ struct View {
 // b % width of column b / width. Positions grow from slot to slot, so the
 // slots fall into three runs: before the data, in it, and past its end.
 struct RowBytes {
+    // The same for every row of a repaint.
     const uint8_t* data;  // the loaded bytes, or nullptr
-    int64_t first;        // position of slot 0
+    int64_t size;
     int64_t columnBytes;  // positions from one column's first byte to the next's
     int width;            // slots per column
     int shift;
     int count;            // slots shown: in drawn columns and at least partly on the canvas
+    int64_t lastOffset;   // position of the last slot shown less that of slot 0
     uint8_t flip;         // 0xFF when inverting: 255 - v is v ^ 0xFF for a byte
-    int before;           // the value shown before the data: 0, or the row's y with nothing loaded
-    int dataFrom;         // first slot at position 0 or more
-    int endFrom;          // first slot past the end
+    // The row's own.
+    int64_t first;  // position of slot 0
+    int before;     // the value shown before the data: 0, or the row's y with nothing loaded
+    int dataFrom;   // first slot at position 0 or more
+    int endFrom;    // first slot past the end
 };
 
 // Byte position a slot shows.
@@ -107,39 +111,36 @@ inline int64_t Position(const RowBytes& row, int slot) {
 // The first slot at a position of `target` or more (count when none is).
 int FirstSlotFrom(const RowBytes& row, int64_t target) {
     if (row.first >= target) return 0;
+    if (row.first + row.lastOffset < target) return row.count;
     const int64_t distance = target - row.first;
     const int64_t column = distance / row.columnBytes, place = distance % row.columnBytes;
-    const int64_t slot = column * row.width + std::min<int64_t>(place, row.width);
-    return static_cast<int>(std::min<int64_t>(slot, row.count));
+    return static_cast<int>(column * row.width + std::min<int64_t>(place, row.width));
 }
 
-// The bytes of row of cells r (its top at y = r x zoom).
-RowBytes RowAt(const View& v, int64_t r) {
+// The layout of the rows of cells, worked out once per repaint.
+RowBytes RowLayout(const View& v) {
     const int pitch = 8 * v.zoom;
     const int64_t rowsPerColumn = v.rowLimit / v.zoom + 1;
     // The column counter runs 1, 1 + zoom, ... up to columnCount.
     const int64_t columnsDrawn = v.columnCount < 1 ? 0 : (v.columnCount - 1) / v.zoom + 1;
-    RowBytes row;
+    RowBytes row{};
     row.data = v.data;
-    row.first = v.displacement + r * v.width;
+    row.size = v.size;
     row.columnBytes = rowsPerColumn * v.width;
     row.width = v.width;
     row.shift = v.shift;
     row.count = static_cast<int>(std::min<int64_t>(columnsDrawn * v.width, (kW - v.shift + pitch - 1) / pitch));
+    row.lastOffset = row.count > 0 ? Position(row, row.count - 1) : 0;  // first is 0 here
     row.flip = v.invert ? 0xFF : 0x00;
-    row.before = v.data ? 0 : static_cast<int>(r * v.zoom) & 0xFF;
-    row.dataFrom = FirstSlotFrom(row, 0);
-    row.endFrom = std::max(row.dataFrom, FirstSlotFrom(row, v.size));
     return row;
 }
 
-// A row without bytes: the background alone.
-RowBytes NoBytes(const View& v) {
-    RowBytes row{};
-    row.width = 1;
-    row.columnBytes = 1;
-    row.shift = v.shift;
-    return row;
+// Points the layout at row of cells r, whose top lies at y.
+void ShowRow(RowBytes& row, int64_t displacement, int64_t r, int y) {
+    row.first = displacement + r * row.width;
+    row.before = row.data ? 0 : y & 0xFF;
+    row.dataFrom = FirstSlotFrom(row, 0);
+    row.endFrom = std::max(row.dataFrom, FirstSlotFrom(row, row.size));
 }
 
 // The pattern of one slot.
@@ -150,23 +151,54 @@ const uint8_t* SlotPattern(const CellPatterns<Z>& pat, const RowBytes& row, int 
     return pat.cells[CellPatterns<Z>::kPastEnd];
 }
 
-// Paints the slots from..to-1, all of them in the data, from dst on; the
-// hot loop of the repaint.
+// Copies the patterns of two neighbouring slots. At zoom 1 a pattern is 24
+// bytes, and the pair goes out as three 16-byte stores instead of four:
+// stores are what the repaint spends its time on.
+template <int kBytes>
+inline void CopyPatternPair(uint8_t* dst, const uint8_t* a, const uint8_t* b) {
+    if constexpr (kBytes == 24) {
+        typedef uint64_t Halves __attribute__((vector_size(16)));
+        uint64_t aTail, bHead;
+        std::memcpy(&aTail, a + 16, 8);
+        std::memcpy(&bHead, b, 8);
+        const Halves middle = {aTail, bHead};
+        std::memcpy(dst, a, 16);
+        std::memcpy(dst + 16, &middle, 16);
+        std::memcpy(dst + 32, b + 8, 16);
+    } else {
+        std::memcpy(dst, a, kBytes);
+        std::memcpy(dst + kBytes, b, kBytes);
+    }
+}
+
+// Paints n slots showing the bytes src[0], src[step], src[2 x step], ...;
+// returns where the next slot goes. The hot loop of the repaint.
+template <int Z>
+uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>& pat, const uint8_t* src, int n, int64_t step, uint8_t flip) {
+    constexpr int kBytes = CellPatterns<Z>::kBytes;
+    int64_t at = 0;
+    for (int i = 1; i < n; i += 2, at += 2 * step, dst += 2 * kBytes)
+        CopyPatternPair<kBytes>(dst, pat.cells[src[at] ^ flip], pat.cells[src[at + step] ^ flip]);
+    if (n % 2 == 1) {
+        std::memcpy(dst, pat.cells[src[at] ^ flip], kBytes);
+        dst += kBytes;
+    }
+    return dst;
+}
+
+// Paints the slots from..to-1, all of them in the data, from dst on: a run
+// per column, or one run across the columns when each holds one byte.
 template <int Z>
 void PaintDataSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& row, int from, int to) {
-    constexpr int kBytes = CellPatterns<Z>::kBytes;
-    const uint8_t flip = row.flip;
     int64_t position = Position(row, from);
-    if (row.width == 1) {  // a column per slot, the most there can be: keep the loop bare
-        for (int b = from; b < to; ++b, position += row.columnBytes, dst += kBytes)
-            std::memcpy(dst, pat.cells[row.data[position] ^ flip], kBytes);
+    if (row.width == 1) {
+        PaintRun<Z>(dst, pat, row.data + position, to - from, row.columnBytes, row.flip);
         return;
     }
     int place = from % row.width;
     for (int left = to - from; left > 0;) {
         const int n = std::min(row.width - place, left);
-        const uint8_t* src = row.data + position;
-        for (int i = 0; i < n; ++i, dst += kBytes) std::memcpy(dst, pat.cells[src[i] ^ flip], kBytes);
+        dst = PaintRun<Z>(dst, pat, row.data + position, n, 1, row.flip);
         left -= n;
         position += row.columnBytes - place;
         place = 0;
@@ -197,8 +229,8 @@ void PaintRange(uint8_t* line, const CellPatterns<Z>& pat, const RowBytes& row, 
     constexpr int kPitch = CellPatterns<Z>::kPitch;
     const int start = std::clamp(row.shift, x0, x1);
     const int end = std::clamp(row.shift + row.count * kPitch, x0, x1);
-    std::memcpy(line + x0 * 3, pat.background + x0 * 3, (start - x0) * 3);
-    std::memcpy(line + end * 3, pat.background + end * 3, (x1 - end) * 3);
+    if (start > x0) std::memcpy(line + x0 * 3, pat.background + x0 * 3, (start - x0) * 3);
+    if (x1 > end) std::memcpy(line + end * 3, pat.background + end * 3, (x1 - end) * 3);
     if (start >= end) return;
     int x = start, b = (x - row.shift) / kPitch;
     if (const int into = (x - row.shift) % kPitch; into > 0) {  // a slot cut on its left
@@ -224,48 +256,70 @@ void PaintLine(uint8_t* line, const RowBytes& row, const Box& box, bool inBox) {
     PaintRange<Z>(line, plain, row, box.x1, kW);
 }
 
-// The bit picture over the black background and the selection box, every
-// pixel written once: pixel row by pixel row, the lower pixel rows of a row
-// of cells copied from the one above where the box does not tell them apart.
-template <int Z>
-void DrawBits(CanvasImage& img, const View& v, const Box& box) {
-    const int64_t rowsPerColumn = v.rowLimit / Z + 1;
-    const int rowsShown = static_cast<int>(std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1));
-    const RowBytes none = NoBytes(v);
-    RowBytes row = none;
-    for (int y = 0; y < kH; ++y) {
-        uint8_t* line = img.pixels + y * kStride;
-        const bool inBox = box.HasRow(y);
-        const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
-        if (cells && y % Z > 0 && inBox == box.HasRow(y - 1)) {
-            std::memcpy(line, line - kStride, kStride);
-            continue;
-        }
-        if (cells && y % Z == 0) row = RowAt(v, y / Z);
-        PaintLine<Z>(line, cells ? row : none, box, inBox);
-    }
-}
-
 // Colour of a grid line at coordinate `at` of a grid of spacing `step`: in
 // the full viewer green on multiples of the spacing squared, red elsewhere.
 Rgb LineColour(int at, int step, bool major) { return major && at % (step * step) == 0 ? kGreen : kRed; }
 
-// Draws the column lines at x = fromX, fromX + gx, ... on every pixel row
-// but those a row line will cover (y = a multiple of gy, from fromY on).
-void DrawColumnLines(CanvasImage& img, int fromX, int gx, int fromY, int gy, bool major) {
-    uint8_t ink[kStride];  // one pixel row of the lines, set where they lie
-    int xs[kW], n = 0;
-    for (int x = fromX; x < kW; x += gx, ++n) {
-        xs[n] = x;
-        PutRgb(ink + x * 3, LineColour(x, gx, major));
+// The grid as the repaint draws it: column lines at x = fromX, fromX + gx,
+// ... on every pixel row over the cells, then row lines at y = fromY,
+// fromY + gy, ... across the canvas over everything.
+struct Grid {
+    bool on;
+    bool major;  // the full viewer's: green lines on multiples of the spacing squared
+    int fromX, gx, fromY, gy;
+    int columns;           // column lines on the canvas
+    int xs[kW];            // their places
+    uint8_t ink[kStride];  // one pixel row of them, set where they lie
+
+    Grid(bool on, GridStyle style, int gx, int gy)
+        : on(on), major(style == GridWithMajorLines), fromX(major ? gx : 0), gx(gx), fromY(major ? gy : 0), gy(gy) {
+        columns = 0;
+        for (int x = fromX; on && x < kW; x += gx) {
+            xs[columns++] = x;
+            PutRgb(ink + x * 3, LineColour(x, gx, major));
+        }
     }
-    for (int y = 0; y < kH; ++y) {
-        if (y >= fromY && y % gy == 0) continue;
-        uint8_t* line = img.pixels + y * kStride;
+    bool HasRowLine(int y) const { return on && y >= fromY && y % gy == 0; }
+    // Whether a pixel row shows the column lines: a row line covers them.
+    bool ShowsColumnLines(int y) const { return on && !HasRowLine(y); }
+
+    // Draws the column lines into one pixel row.
+    void StampColumnLines(uint8_t* line) const {
         if (gx == 1)  // every pixel from fromX on: one copy
             std::memcpy(line + fromX * 3, ink + fromX * 3, (kW - fromX) * 3);
         else
-            for (int i = 0; i < n; ++i) std::memcpy(line + xs[i] * 3, ink + xs[i] * 3, 3);
+            for (int i = 0; i < columns; ++i) std::memcpy(line + xs[i] * 3, ink + xs[i] * 3, 3);
+    }
+};
+
+// The bit picture over the black background and the selection box, with
+// the grid's column lines over it, every pixel written about once: pixel
+// row by pixel row while the row is at hand, the lower pixel rows of a row
+// of cells copied from the one above where the box does not tell them apart.
+template <int Z>
+void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid) {
+    const int64_t rowsPerColumn = v.rowLimit / Z + 1;
+    const int rowsShown = static_cast<int>(std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1));
+    RowBytes row = RowLayout(v), none = row;
+    none.count = 0;  // the background alone: gaps and below the last row of cells
+    bool aboveHasLines = false;
+    for (int y = 0; y < kH; ++y) {
+        uint8_t* line = img.pixels + y * kStride;
+        const bool inBox = box.HasRow(y);
+        const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
+        bool hasLines = false;
+        if (cells && y % Z > 0 && inBox == box.HasRow(y - 1)) {
+            std::memcpy(line, line - kStride, kStride);
+            hasLines = aboveHasLines;
+        } else {
+            if (cells && y % Z == 0) ShowRow(row, v.displacement, y / Z, y);
+            PaintLine<Z>(line, cells ? row : none, box, inBox);
+        }
+        if (!hasLines && grid.ShowsColumnLines(y)) {
+            grid.StampColumnLines(line);
+            hasLines = true;
+        }
+        aboveHasLines = hasLines;
     }
 }
 
@@ -280,32 +334,23 @@ const uint8_t* SolidRow() {
     return row;
 }
 
-// Draws the row lines at y = fromY, fromY + gy, ... across the canvas.
-void DrawRowLines(CanvasImage& img, int fromY, int gy, bool major) {
-    for (int y = fromY; y < kH; y += gy) {
-        const bool green = LineColour(y, gy, major) == kGreen;
+// Draws the grid's row lines across the canvas.
+void DrawRowLines(CanvasImage& img, const Grid& grid) {
+    for (int y = grid.fromY; y < kH; y += grid.gy) {
+        const bool green = LineColour(y, grid.gy, grid.major) == kGreen;
         std::memcpy(img.pixels + y * kStride, green ? SolidRow<0, 255, 0>() : SolidRow<255, 0, 0>(), kStride);
     }
 }
 
-// The full viewer's grid: lines from the first spacing on, green where the
-// coordinate is a multiple of the spacing squared.
-void DrawMajorGrid(CanvasImage& img, int gx, int gy) {
-    DrawColumnLines(img, gx, gx, gy, gy, true);
-    DrawRowLines(img, gy, gy, true);
-}
-
-// The compact viewer's grid: red lines from 0 on; every other row line
-// carries the number of its pixel row times the width, at the picture's
-// edge. Each label is drawn before its line and lies beneath the later
-// lines and the next label (which is at least as wide), so only its rows up
-// to the next label can show; the row lines then go over all of them.
-void DrawLabelledGrid(CanvasImage& img, int gx, int gy, const View& v) {
-    DrawColumnLines(img, 0, gx, 0, gy, false);
-    for (int y = 0; y < kH; y += 2 * gy)
+// The compact viewer's row labels: on every other row line from 0 on, the
+// number of its pixel row times the width, at the picture's edge. Each label
+// is drawn before its line and lies beneath the later lines and the next
+// label (which is at least as wide), so only its rows up to the next label
+// can show; the row lines go over them afterwards.
+void DrawRowLabels(CanvasImage& img, const Grid& grid, const View& v) {
+    for (int y = 0; y < kH; y += 2 * grid.gy)
         DrawTextRows(img, v.width * 8 * v.zoom, y, std::to_string(static_cast<int64_t>(y) * v.width), kGreen, kBlack,
-                     y + 1, y + 2 * gy);
-    DrawRowLines(img, 0, gy, false);
+                     y + 1, y + 2 * grid.gy);
 }
 
 // The selection box as the fill would cover it, cut to the canvas: a
@@ -374,19 +419,19 @@ void Redraw() {
     v.size = viewerState.fileSize;
     v.shift = program->cellShift;
 
+    const bool gridOn = TkChecked(Ctl(GridCheck));
+    const Grid grid(gridOn, program->gridStyle, gx, gy);
     switch (zoom) {
-        case 2: DrawBits<2>(img, v, box); break;
-        case 8: DrawBits<8>(img, v, box); break;
-        default: DrawBits<1>(img, v, box); break;
+        case 2: DrawBits<2>(img, v, box, grid); break;
+        case 8: DrawBits<8>(img, v, box, grid); break;
+        default: DrawBits<1>(img, v, box, grid); break;
     }
 
     std::string title = "Vexelor, sprsize:" + std::to_string(v.width);
-    if (TkChecked(Ctl(GridCheck))) {
+    if (gridOn) {
         title += ", grid:" + std::to_string(gx) + "x" + std::to_string(gy);
-        if (program->gridStyle == GridWithMajorLines)
-            DrawMajorGrid(img, gx, gy);
-        else
-            DrawLabelledGrid(img, gx, gy, v);
+        if (program->gridStyle == GridWithRowLabels) DrawRowLabels(img, grid, v);
+        DrawRowLines(img, grid);
     }
     if (Ctl(DispField) >= 0) TkSetText(Ctl(DispField), std::to_string(v.displacement));
     title += " disp:" + std::to_string(v.displacement) + " zoom:" + std::to_string(zoom);
