@@ -245,15 +245,16 @@ void PaintRange(uint8_t* line, const CellPatterns<Z>& pat, const RowBytes& row, 
     if (x < end) std::memcpy(line + x * 3, SlotPattern(pat, row, b + whole), (end - x) * 3);  // cut on its right
 }
 
-// Paints one pixel row of a row of cells: over the selection colour inside
-// the box, over black elsewhere.
+// Paints pixels 0..end-1 of one pixel row of a row of cells: over the
+// selection colour inside the box, over black elsewhere.
 template <int Z>
-void PaintLine(uint8_t* line, const RowBytes& row, const Box& box, bool inBox) {
+void PaintLine(uint8_t* line, const RowBytes& row, const Box& box, bool inBox, int end) {
     const CellPatterns<Z>& plain = Patterns<Z>(false);
-    if (!inBox) return PaintRange<Z>(line, plain, row, 0, kW);
-    PaintRange<Z>(line, plain, row, 0, box.x0);
-    PaintRange<Z>(line, Patterns<Z>(true), row, box.x0, box.x1);
-    PaintRange<Z>(line, plain, row, box.x1, kW);
+    if (!inBox) return PaintRange<Z>(line, plain, row, 0, end);
+    const int x0 = std::min(box.x0, end), x1 = std::min(box.x1, end);
+    PaintRange<Z>(line, plain, row, 0, x0);
+    PaintRange<Z>(line, Patterns<Z>(true), row, x0, x1);
+    PaintRange<Z>(line, plain, row, x1, end);
 }
 
 // Colour of a grid line at coordinate `at` of a grid of spacing `step`: in
@@ -267,59 +268,81 @@ struct Grid {
     bool on;
     bool major;  // the full viewer's: green lines on multiples of the spacing squared
     int fromX, gx, fromY, gy;
-    int columns;           // column lines on the canvas
-    int xs[kW];            // their places
-    uint8_t ink[kStride];  // one pixel row of them, set where they lie
+    int columns;        // column lines on the canvas
+    int xs[kW];         // their places
+    uint32_t inks[kW];  // their colours as the first three bytes of a word
+    uint32_t keepNext;  // the fourth byte of a word
 
     Grid(bool on, GridStyle style, int gx, int gy)
         : on(on), major(style == GridWithMajorLines), fromX(major ? gx : 0), gx(gx), fromY(major ? gy : 0), gy(gy) {
+        const uint8_t keep[4] = {0, 0, 0, 0xFF};
+        std::memcpy(&keepNext, keep, 4);
         columns = 0;
-        for (int x = fromX; on && x < kW; x += gx) {
-            xs[columns++] = x;
-            PutRgb(ink + x * 3, LineColour(x, gx, major));
+        for (int x = fromX; on && x < kW; x += gx, ++columns) {
+            const Rgb c = LineColour(x, gx, major);
+            const uint8_t ink[4] = {c.r, c.g, c.b, 0};
+            xs[columns] = x;
+            std::memcpy(&inks[columns], ink, 4);
         }
     }
     bool HasRowLine(int y) const { return on && y >= fromY && y % gy == 0; }
-    // Whether a pixel row shows the column lines: a row line covers them.
-    bool ShowsColumnLines(int y) const { return on && !HasRowLine(y); }
+    // Column lines one pixel apart cover every pixel from the first on.
+    int CellsVisibleTo() const { return on && gx == 1 ? fromX : kW; }
 
-    // Draws the column lines into one pixel row.
+    // Draws the column lines into one pixel row: each pixel as one 4-byte
+    // store that carries the next pixel's first byte along unchanged, but
+    // the canvas's last pixel, which has none after it on the last row.
     void StampColumnLines(uint8_t* line) const {
-        if (gx == 1)  // every pixel from fromX on: one copy
-            std::memcpy(line + fromX * 3, ink + fromX * 3, (kW - fromX) * 3);
-        else
-            for (int i = 0; i < columns; ++i) std::memcpy(line + xs[i] * 3, ink + xs[i] * 3, 3);
+        if (gx == 1) {  // stores that overlap one another would wait on each other: one copy instead
+            for (int i = 0; i < columns; ++i) std::memcpy(line + xs[i] * 3, &inks[i], 3);
+            return;
+        }
+        for (int i = 0; i < columns; ++i) {
+            uint8_t* p = line + xs[i] * 3;
+            if (xs[i] == kW - 1) {
+                std::memcpy(p, &inks[i], 3);
+                continue;
+            }
+            uint32_t word;
+            std::memcpy(&word, p, 4);
+            word = (word & keepNext) | inks[i];
+            std::memcpy(p, &word, 4);
+        }
     }
 };
 
 // The bit picture over the black background and the selection box, with
-// the grid's column lines over it, every pixel written about once: pixel
-// row by pixel row while the row is at hand, the lower pixel rows of a row
-// of cells copied from the one above where the box does not tell them apart.
+// the grid's column lines over it: pixel row by pixel row, the lower pixel
+// rows of a row of cells copied from the one above where the box does not
+// tell them apart. Rows that a row line will cover are left as they are.
+// The column lines go in a band of rows at a time, while the band is still
+// at hand but no longer on its way to memory: reading back bytes whose
+// stores are still under way stalls.
 template <int Z>
 void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid) {
+    constexpr int kBand = 8;
     const int64_t rowsPerColumn = v.rowLimit / Z + 1;
     const int rowsShown = static_cast<int>(std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1));
+    const int cellsTo = grid.CellsVisibleTo();
     RowBytes row = RowLayout(v), none = row;
     none.count = 0;  // the background alone: gaps and below the last row of cells
-    bool aboveHasLines = false;
+    bool aboveDone = false;
     for (int y = 0; y < kH; ++y) {
+        const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
+        if (cells && y % Z == 0) ShowRow(row, v.displacement, y / Z, y);
         uint8_t* line = img.pixels + y * kStride;
         const bool inBox = box.HasRow(y);
-        const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
-        bool hasLines = false;
-        if (cells && y % Z > 0 && inBox == box.HasRow(y - 1)) {
+        if (grid.HasRowLine(y)) {
+            aboveDone = false;
+        } else if (aboveDone && cells && y % Z > 0 && inBox == box.HasRow(y - 1)) {
             std::memcpy(line, line - kStride, kStride);
-            hasLines = aboveHasLines;
         } else {
-            if (cells && y % Z == 0) ShowRow(row, v.displacement, y / Z, y);
-            PaintLine<Z>(line, cells ? row : none, box, inBox);
+            PaintLine<Z>(line, cells ? row : none, box, inBox, cellsTo);
+            aboveDone = true;
         }
-        if (!hasLines && grid.ShowsColumnLines(y)) {
-            grid.StampColumnLines(line);
-            hasLines = true;
-        }
-        aboveHasLines = hasLines;
+        if (grid.on && (y % kBand == kBand - 1 || y == kH - 1))
+            for (int r = y - y % kBand; r <= y; ++r)
+                if (!grid.HasRowLine(r)) grid.StampColumnLines(img.pixels + r * kStride);
     }
 }
 
