@@ -268,10 +268,11 @@ struct Grid {
     bool on;
     bool major;  // the full viewer's: green lines on multiples of the spacing squared
     int fromX, gx, fromY, gy;
-    int columns;        // column lines on the canvas
-    int xs[kW];         // their places
-    uint32_t inks[kW];  // their colours as the first three bytes of a word
-    uint32_t keepNext;  // the fourth byte of a word
+    int columns;              // column lines on the canvas
+    int xs[kW];               // their places
+    uint32_t inks[kW];        // their colours as the first three bytes of a word
+    uint32_t keepNext;        // the fourth byte of a word
+    uint8_t inkRow[kStride];  // one pixel row of them, set where they lie
 
     Grid(bool on, GridStyle style, int gx, int gy)
         : on(on), major(style == GridWithMajorLines), fromX(major ? gx : 0), gx(gx), fromY(major ? gy : 0), gy(gy) {
@@ -283,6 +284,7 @@ struct Grid {
             const uint8_t ink[4] = {c.r, c.g, c.b, 0};
             xs[columns] = x;
             std::memcpy(&inks[columns], ink, 4);
+            PutRgb(inkRow + x * 3, c);
         }
     }
     bool HasRowLine(int y) const { return on && y >= fromY && y % gy == 0; }
@@ -293,8 +295,8 @@ struct Grid {
     // store that carries the next pixel's first byte along unchanged, but
     // the canvas's last pixel, which has none after it on the last row.
     void StampColumnLines(uint8_t* line) const {
-        if (gx == 1) {  // stores that overlap one another would wait on each other: one copy instead
-            for (int i = 0; i < columns; ++i) std::memcpy(line + xs[i] * 3, &inks[i], 3);
+        if (gx == 1) {  // every pixel from the first line on; word stores would overlap and wait on each other
+            std::memcpy(line + fromX * 3, inkRow + fromX * 3, (kW - fromX) * 3);
             return;
         }
         for (int i = 0; i < columns; ++i) {
