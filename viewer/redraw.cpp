@@ -42,6 +42,7 @@ struct CellPatterns {
     static constexpr int kBytes = kPitch * 3;
     static constexpr int kPastEnd = 256;
     uint8_t cells[257][kBytes];
+    const uint8_t* shown[2][256];  // the pattern a data byte shows, without and with inversion
     uint8_t background[kStride];  // a pixel row of the background alone
 
     explicit CellPatterns(Rgb ground) {
@@ -56,6 +57,10 @@ struct CellPatterns {
                     c = kWhite;
                 PutRgb(cells[v] + x * 3, c);
             }
+        for (int v = 0; v < 256; ++v) {
+            shown[0][v] = cells[v];
+            shown[1][v] = cells[255 - v];
+        }
     }
 };
 
@@ -95,7 +100,7 @@ struct RowBytes {
     int shift;
     int count;            // slots shown: in drawn columns and at least partly on the canvas
     int64_t lastOffset;   // position of the last slot shown less that of slot 0
-    uint8_t flip;         // 0xFF when inverting: 255 - v is v ^ 0xFF for a byte
+    bool invert;
     // The row's own.
     int64_t first;  // position of slot 0
     int before;     // the value shown before the data: 0, or the row's y with nothing loaded
@@ -131,7 +136,7 @@ RowBytes RowLayout(const View& v) {
     row.shift = v.shift;
     row.count = static_cast<int>(std::min<int64_t>(columnsDrawn * v.width, (kW - v.shift + pitch - 1) / pitch));
     row.lastOffset = row.count > 0 ? Position(row, row.count - 1) : 0;  // first is 0 here
-    row.flip = v.invert ? 0xFF : 0x00;
+    row.invert = v.invert;
     return row;
 }
 
@@ -147,7 +152,7 @@ void ShowRow(RowBytes& row, int64_t displacement, int64_t r, int y) {
 template <int Z>
 const uint8_t* SlotPattern(const CellPatterns<Z>& pat, const RowBytes& row, int slot) {
     if (slot < row.dataFrom) return pat.cells[row.before];
-    if (slot < row.endFrom) return pat.cells[row.data[Position(row, slot)] ^ row.flip];
+    if (slot < row.endFrom) return pat.shown[row.invert][row.data[Position(row, slot)]];
     return pat.cells[CellPatterns<Z>::kPastEnd];
 }
 
@@ -174,13 +179,14 @@ inline void CopyPatternPair(uint8_t* dst, const uint8_t* a, const uint8_t* b) {
 // Paints n slots showing the bytes src[0], src[step], src[2 x step], ...;
 // returns where the next slot goes. The hot loop of the repaint.
 template <int Z>
-uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>& pat, const uint8_t* src, int n, int64_t step, uint8_t flip) {
+uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>& pat, const uint8_t* src, int n, int64_t step, bool invert) {
     constexpr int kBytes = CellPatterns<Z>::kBytes;
+    const uint8_t* const* shown = pat.shown[invert];
     int64_t at = 0;
     for (int i = 1; i < n; i += 2, at += 2 * step, dst += 2 * kBytes)
-        CopyPatternPair<kBytes>(dst, pat.cells[src[at] ^ flip], pat.cells[src[at + step] ^ flip]);
+        CopyPatternPair<kBytes>(dst, shown[src[at]], shown[src[at + step]]);
     if (n % 2 == 1) {
-        std::memcpy(dst, pat.cells[src[at] ^ flip], kBytes);
+        std::memcpy(dst, shown[src[at]], kBytes);
         dst += kBytes;
     }
     return dst;
@@ -192,13 +198,13 @@ template <int Z>
 void PaintDataSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& row, int from, int to) {
     int64_t position = Position(row, from);
     if (row.width == 1) {
-        PaintRun<Z>(dst, pat, row.data + position, to - from, row.columnBytes, row.flip);
+        PaintRun<Z>(dst, pat, row.data + position, to - from, row.columnBytes, row.invert);
         return;
     }
     int place = from % row.width;
     for (int left = to - from; left > 0;) {
         const int n = std::min(row.width - place, left);
-        dst = PaintRun<Z>(dst, pat, row.data + position, n, 1, row.flip);
+        dst = PaintRun<Z>(dst, pat, row.data + position, n, 1, row.invert);
         left -= n;
         position += row.columnBytes - place;
         place = 0;
