@@ -65,6 +65,8 @@ const RepaintCase kRepaintCases[] = {
     {"columns2", &fullViewer, 2, 1, true, 0, 0, false},
     {"columns8", &fullViewer, 8, 1, true, 0, 0, false},
     {"grid8x8", &fullViewer, 1, 80, false, 8, 8, false},
+    {"grid8x8zoom2", &fullViewer, 2, 80, false, 8, 8, false},
+    {"grid8x8zoom8", &fullViewer, 8, 80, false, 8, 8, false},
     {"grid1x1", &fullViewer, 1, 80, false, 1, 1, false},
     {"grid1x25", &fullViewer, 1, 80, false, 1, 25, false},
     {"selection1", &fullViewer, 1, 80, false, 0, 0, true},

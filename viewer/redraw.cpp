@@ -276,59 +276,36 @@ struct Grid {
     int fromX, gx, fromY, gy;
     int columns;              // column lines on the canvas
     int xs[kW];               // their places
-    uint32_t inks[kW];        // their colours as the first three bytes of a word
-    uint32_t keepNext;        // the fourth byte of a word
     uint8_t inkRow[kStride];  // one pixel row of them, set where they lie
 
     Grid(bool on, GridStyle style, int gx, int gy)
         : on(on), major(style == GridWithMajorLines), fromX(major ? gx : 0), gx(gx), fromY(major ? gy : 0), gy(gy) {
-        const uint8_t keep[4] = {0, 0, 0, 0xFF};
-        std::memcpy(&keepNext, keep, 4);
         columns = 0;
         for (int x = fromX; on && x < kW; x += gx, ++columns) {
-            const Rgb c = LineColour(x, gx, major);
-            const uint8_t ink[4] = {c.r, c.g, c.b, 0};
             xs[columns] = x;
-            std::memcpy(&inks[columns], ink, 4);
-            PutRgb(inkRow + x * 3, c);
+            PutRgb(inkRow + x * 3, LineColour(x, gx, major));
         }
     }
     bool HasRowLine(int y) const { return on && y >= fromY && y % gy == 0; }
     // Column lines one pixel apart cover every pixel from the first on.
     int CellsVisibleTo() const { return on && gx == 1 ? fromX : kW; }
 
-    // Draws the column lines into one pixel row: each pixel as one 4-byte
-    // store that carries the next pixel's first byte along unchanged, but
-    // the canvas's last pixel, which has none after it on the last row.
+    // Draws the column lines into one pixel row.
     void StampColumnLines(uint8_t* line) const {
-        if (gx == 1) {  // every pixel from the first line on; word stores would overlap and wait on each other
+        if (gx == 1)  // every pixel from the first line on: one copy
             std::memcpy(line + fromX * 3, inkRow + fromX * 3, (kW - fromX) * 3);
-            return;
-        }
-        for (int i = 0; i < columns; ++i) {
-            uint8_t* p = line + xs[i] * 3;
-            if (xs[i] == kW - 1) {
-                std::memcpy(p, &inks[i], 3);
-                continue;
-            }
-            uint32_t word;
-            std::memcpy(&word, p, 4);
-            word = (word & keepNext) | inks[i];
-            std::memcpy(p, &word, 4);
-        }
+        else
+            for (int i = 0; i < columns; ++i) std::memcpy(line + xs[i] * 3, inkRow + xs[i] * 3, 3);
     }
 };
 
 // The bit picture over the black background and the selection box, with
-// the grid's column lines over it: pixel row by pixel row, the lower pixel
-// rows of a row of cells copied from the one above where the box does not
-// tell them apart. Rows that a row line will cover are left as they are.
-// The column lines go in a band of rows at a time, while the band is still
-// at hand but no longer on its way to memory: reading back bytes whose
-// stores are still under way stalls.
+// the grid's column lines over it: pixel row by pixel row, each painted row
+// given its column lines at once, the lower pixel rows of a row of cells
+// copied from the one above where the box does not tell them apart. Rows
+// that a row line will cover are left as they are.
 template <int Z>
 void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid) {
-    constexpr int kBand = 8;
     const int64_t rowsPerColumn = v.rowLimit / Z + 1;
     const int rowsShown = static_cast<int>(std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1));
     const int cellsTo = grid.CellsVisibleTo();
@@ -346,11 +323,9 @@ void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid)
             std::memcpy(line, line - kStride, kStride);
         } else {
             PaintLine<Z>(line, cells ? row : none, box, inBox, cellsTo);
+            if (grid.on) grid.StampColumnLines(line);
             aboveDone = true;
         }
-        if (grid.on && (y % kBand == kBand - 1 || y == kH - 1))
-            for (int r = y - y % kBand; r <= y; ++r)
-                if (!grid.HasRowLine(r)) grid.StampColumnLines(img.pixels + r * kStride);
     }
 }
 
