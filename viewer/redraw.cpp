@@ -66,7 +66,7 @@ struct CellPatterns {
 
 // The patterns over black, or over the selection colour inside the box: the
 // box lies beneath the cells, so white and blue cover it and clear bits and
-// gaps let it show.
+// gaps let it show. Made at the first repaint at this zoom and kept.
 template <int Z>
 const CellPatterns<Z>& Patterns(bool inSelection) {
     static const CellPatterns<Z>* overBlack = new CellPatterns<Z>(kBlack);
@@ -374,6 +374,7 @@ Box SelectionBox(const SnappedSelection& s) {
     return b;
 }
 
+// The status bar's text for the selection.
 std::string SelectionReport(const SnappedSelection& s, int32_t zoom) {
     if (s.selW <= 0 || s.selH <= 0)
         return "Invalid Selection,w:" + std::to_string(s.selW) + ",h:" + std::to_string(s.selH);
