@@ -1,6 +1,9 @@
 #include "viewer/redraw.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
 #include <cstring>
 #include <string>
 
@@ -32,10 +35,16 @@ inline void PutRgb(uint8_t* p, Rgb c) {
     p[2] = c.b;
 }
 
+// Which grid column lines cross the pixels of one byte's cells: per pixel
+// kNoLine, kRedLine or kGreenLine.
+enum : uint8_t { kNoLine, kRedLine, kGreenLine };
+typedef std::array<uint8_t, 64> SlotLines;  // the first 8 x zoom entries count
+
 // The pixels of one byte's eight cells at one zoom over one background
-// colour, for every byte value and for a position past the end. A row of
-// cells is painted by copying these, so every pixel is written once, the
-// background between and around the cells included.
+// colour, with the grid's column lines that cross them, for every byte value
+// and for a position past the end. A row of cells is painted by copying
+// these, so every pixel is written once, the background between and around
+// the cells and the column lines over them included.
 template <int Z>
 struct CellPatterns {
     static constexpr int kPitch = 8 * Z;  // pixels from one byte to the next
@@ -43,9 +52,9 @@ struct CellPatterns {
     static constexpr int kPastEnd = 256;
     uint8_t cells[257][kBytes];
     const uint8_t* shown[2][256];  // the pattern a data byte shows, without and with inversion
-    uint8_t background[kStride];  // a pixel row of the background alone
+    uint8_t background[kStride];   // a pixel row of the background alone, without lines
 
-    explicit CellPatterns(Rgb ground) {
+    CellPatterns(Rgb ground, const SlotLines& lines) {
         for (int x = 0; x < kW; ++x) PutRgb(background + x * 3, ground);
         for (int v = 0; v <= kPastEnd; ++v)
             for (int x = 0; x < kPitch; ++x) {
@@ -55,6 +64,7 @@ struct CellPatterns {
                     c = kBlue;
                 else if (inCell && (v & (0x80 >> (x / Z))))
                     c = kWhite;
+                if (lines[x] != kNoLine) c = lines[x] == kGreenLine ? kGreen : kRed;
                 PutRgb(cells[v] + x * 3, c);
             }
         for (int v = 0; v < 256; ++v) {
@@ -64,14 +74,25 @@ struct CellPatterns {
     }
 };
 
-// The patterns over black, or over the selection colour inside the box: the
+// The patterns over black, or over the selection colour inside the box (the
 // box lies beneath the cells, so white and blue cover it and clear bits and
-// gaps let it show. Made at the first repaint at this zoom and kept.
+// gaps let it show), with the given lines. Made when first asked for and
+// kept for later repaints, the last few of them.
 template <int Z>
-const CellPatterns<Z>& Patterns(bool inSelection) {
-    static const CellPatterns<Z>* overBlack = new CellPatterns<Z>(kBlack);
-    static const CellPatterns<Z>* overSelection = new CellPatterns<Z>(kSelection);
-    return inSelection ? *overSelection : *overBlack;
+const CellPatterns<Z>* PatternsWith(bool inSelection, const SlotLines& lines) {
+    struct Kept {
+        bool inSelection;
+        SlotLines lines;
+        std::unique_ptr<CellPatterns<Z>> patterns;
+    };
+    static std::vector<Kept> kept;
+    for (const Kept& k : kept)
+        if (k.inSelection == inSelection && k.lines == lines) return k.patterns.get();
+    constexpr size_t kKeep = 16;  // more than one repaint asks for, so its own stay
+    if (kept.size() == kKeep) kept.erase(kept.begin());
+    kept.push_back(Kept{inSelection, lines,
+                        std::make_unique<CellPatterns<Z>>(inSelection ? kSelection : kBlack, lines)});
+    return kept.back().patterns.get();
 }
 
 // What the repaint reads from the controls and the state.
@@ -148,12 +169,16 @@ void ShowRow(RowBytes& row, int64_t displacement, int64_t r, int y) {
     row.endFrom = std::max(row.dataFrom, FirstSlotFrom(row, row.size));
 }
 
+// The patterns each slot of a row is painted from, slot by slot.
+template <int Z>
+using SlotPatterns = const CellPatterns<Z>* const*;
+
 // The pattern of one slot.
 template <int Z>
-const uint8_t* SlotPattern(const CellPatterns<Z>& pat, const RowBytes& row, int slot) {
-    if (slot < row.dataFrom) return pat.cells[row.before];
-    if (slot < row.endFrom) return pat.shown[row.invert][row.data[Position(row, slot)]];
-    return pat.cells[CellPatterns<Z>::kPastEnd];
+const uint8_t* SlotPattern(SlotPatterns<Z> pats, const RowBytes& row, int slot) {
+    if (slot < row.dataFrom) return pats[slot]->cells[row.before];
+    if (slot < row.endFrom) return pats[slot]->shown[row.invert][row.data[Position(row, slot)]];
+    return pats[slot]->cells[CellPatterns<Z>::kPastEnd];
 }
 
 // Copies the patterns of two neighbouring slots. At zoom 1 a pattern is 24
@@ -176,17 +201,17 @@ inline void CopyPatternPair(uint8_t* dst, const uint8_t* a, const uint8_t* b) {
     }
 }
 
-// Paints n slots showing the bytes src[0], src[step], src[2 x step], ...;
-// returns where the next slot goes. The hot loop of the repaint.
+// Paints n slots showing the bytes src[0], src[step], src[2 x step], ...,
+// slot i from pats[i]; returns where the next slot goes. The hot loop of
+// the repaint.
 template <int Z>
-uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>& pat, const uint8_t* src, int n, int64_t step, bool invert) {
+uint8_t* PaintRun(uint8_t* dst, SlotPatterns<Z> pats, const uint8_t* src, int n, int64_t step, bool invert) {
     constexpr int kBytes = CellPatterns<Z>::kBytes;
-    const uint8_t* const* shown = pat.shown[invert];
     int64_t at = 0;
     for (int i = 1; i < n; i += 2, at += 2 * step, dst += 2 * kBytes)
-        CopyPatternPair<kBytes>(dst, shown[src[at]], shown[src[at + step]]);
+        CopyPatternPair<kBytes>(dst, pats[i - 1]->shown[invert][src[at]], pats[i]->shown[invert][src[at + step]]);
     if (n % 2 == 1) {
-        std::memcpy(dst, shown[src[at]], kBytes);
+        std::memcpy(dst, pats[n - 1]->shown[invert][src[at]], kBytes);
         dst += kBytes;
     }
     return dst;
@@ -195,17 +220,17 @@ uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>& pat, const uint8_t* src, 
 // Paints the slots from..to-1, all of them in the data, from dst on: a run
 // per column, or one run across the columns when each holds one byte.
 template <int Z>
-void PaintDataSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& row, int from, int to) {
+void PaintDataSlots(uint8_t* dst, SlotPatterns<Z> pats, const RowBytes& row, int from, int to) {
     int64_t position = Position(row, from);
     if (row.width == 1) {
-        PaintRun<Z>(dst, pat, row.data + position, to - from, row.columnBytes, row.invert);
+        PaintRun<Z>(dst, pats + from, row.data + position, to - from, row.columnBytes, row.invert);
         return;
     }
     int place = from % row.width;
-    for (int left = to - from; left > 0;) {
-        const int n = std::min(row.width - place, left);
-        dst = PaintRun<Z>(dst, pat, row.data + position, n, 1, row.invert);
-        left -= n;
+    for (int b = from; b < to;) {
+        const int n = std::min(row.width - place, to - b);
+        dst = PaintRun<Z>(dst, pats + b, row.data + position, n, 1, row.invert);
+        b += n;
         position += row.columnBytes - place;
         place = 0;
     }
@@ -213,54 +238,43 @@ void PaintDataSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& ro
 
 // Paints the whole slots from..to-1 from dst on: the three runs in turn.
 template <int Z>
-void PaintSlots(uint8_t* dst, const CellPatterns<Z>& pat, const RowBytes& row, int from, int to) {
+void PaintSlots(uint8_t* dst, SlotPatterns<Z> pats, const RowBytes& row, int from, int to) {
     constexpr int kBytes = CellPatterns<Z>::kBytes;
     int b = from;
     for (const int end = std::min(to, row.dataFrom); b < end; ++b, dst += kBytes)
-        std::memcpy(dst, pat.cells[row.before], kBytes);
+        std::memcpy(dst, pats[b]->cells[row.before], kBytes);
     const int dataEnd = std::min(to, row.endFrom);
     if (b < dataEnd) {
-        PaintDataSlots<Z>(dst, pat, row, b, dataEnd);
+        PaintDataSlots<Z>(dst, pats, row, b, dataEnd);
         dst += (dataEnd - b) * kBytes;
         b = dataEnd;
     }
-    for (; b < to; ++b, dst += kBytes) std::memcpy(dst, pat.cells[CellPatterns<Z>::kPastEnd], kBytes);
+    for (; b < to; ++b, dst += kBytes) std::memcpy(dst, pats[b]->cells[CellPatterns<Z>::kPastEnd], kBytes);
 }
 
 // Paints pixels x0..x1-1 of one pixel row of a row of cells over one
 // background: the slots in the range, cut where the range cuts them, and
 // the background beside them.
 template <int Z>
-void PaintRange(uint8_t* line, const CellPatterns<Z>& pat, const RowBytes& row, int x0, int x1) {
+void PaintRange(uint8_t* line, SlotPatterns<Z> pats, const RowBytes& row, int x0, int x1) {
     constexpr int kPitch = CellPatterns<Z>::kPitch;
     const int start = std::clamp(row.shift, x0, x1);
     const int end = std::clamp(row.shift + row.count * kPitch, x0, x1);
-    if (start > x0) std::memcpy(line + x0 * 3, pat.background + x0 * 3, (start - x0) * 3);
-    if (x1 > end) std::memcpy(line + end * 3, pat.background + end * 3, (x1 - end) * 3);
+    const uint8_t* background = pats[0]->background;
+    if (start > x0) std::memcpy(line + x0 * 3, background + x0 * 3, (start - x0) * 3);
+    if (x1 > end) std::memcpy(line + end * 3, background + end * 3, (x1 - end) * 3);
     if (start >= end) return;
     int x = start, b = (x - row.shift) / kPitch;
     if (const int into = (x - row.shift) % kPitch; into > 0) {  // a slot cut on its left
         const int n = std::min(kPitch - into, end - x);
-        std::memcpy(line + x * 3, SlotPattern(pat, row, b) + into * 3, n * 3);
+        std::memcpy(line + x * 3, SlotPattern(pats, row, b) + into * 3, n * 3);
         x += n;
         ++b;
     }
     const int whole = (end - x) / kPitch;
-    PaintSlots<Z>(line + x * 3, pat, row, b, b + whole);
+    PaintSlots<Z>(line + x * 3, pats, row, b, b + whole);
     x += whole * kPitch;
-    if (x < end) std::memcpy(line + x * 3, SlotPattern(pat, row, b + whole), (end - x) * 3);  // cut on its right
-}
-
-// Paints pixels 0..end-1 of one pixel row of a row of cells: over the
-// selection colour inside the box, over black elsewhere.
-template <int Z>
-void PaintLine(uint8_t* line, const RowBytes& row, const Box& box, bool inBox, int end) {
-    const CellPatterns<Z>& plain = Patterns<Z>(false);
-    if (!inBox) return PaintRange<Z>(line, plain, row, 0, end);
-    const int x0 = std::min(box.x0, end), x1 = std::min(box.x1, end);
-    PaintRange<Z>(line, plain, row, 0, x0);
-    PaintRange<Z>(line, Patterns<Z>(true), row, x0, x1);
-    PaintRange<Z>(line, plain, row, x1, end);
+    if (x < end) std::memcpy(line + x * 3, SlotPattern(pats, row, b + whole), (end - x) * 3);  // cut on its right
 }
 
 // Colour of a grid line at coordinate `at` of a grid of spacing `step`: in
@@ -275,29 +289,94 @@ struct Grid {
     bool major;  // the full viewer's: green lines on multiples of the spacing squared
     int fromX, gx, fromY, gy;
     int columns;              // column lines on the canvas
-    int xs[kW];               // their places
     uint8_t inkRow[kStride];  // one pixel row of them, set where they lie
 
     Grid(bool on, GridStyle style, int gx, int gy)
         : on(on), major(style == GridWithMajorLines), fromX(major ? gx : 0), gx(gx), fromY(major ? gy : 0), gy(gy) {
-        columns = 0;
-        for (int x = fromX; on && x < kW; x += gx, ++columns) {
-            xs[columns] = x;
-            PutRgb(inkRow + x * 3, LineColour(x, gx, major));
-        }
+        columns = on ? (kW - 1 - fromX) / gx + 1 : 0;
+        for (int i = 0; i < columns; ++i) PutRgb(inkRow + X(i) * 3, LineColour(X(i), gx, major));
     }
+    int X(int i) const { return fromX + i * gx; }
     bool HasRowLine(int y) const { return on && y >= fromY && y % gy == 0; }
     // Column lines one pixel apart cover every pixel from the first on.
     int CellsVisibleTo() const { return on && gx == 1 ? fromX : kW; }
 
-    // Draws the column lines into one pixel row.
-    void StampColumnLines(uint8_t* line) const {
-        if (gx == 1)  // every pixel from the first line on: one copy
+    // Draws the column lines into one pixel row, but those at x0..x1-1.
+    void StampColumnLines(uint8_t* line, int x0 = 0, int x1 = 0) const {
+        if (gx == 1) {  // every pixel from the first line on: one copy
             std::memcpy(line + fromX * 3, inkRow + fromX * 3, (kW - fromX) * 3);
-        else
-            for (int i = 0; i < columns; ++i) std::memcpy(line + xs[i] * 3, inkRow + xs[i] * 3, 3);
+            return;
+        }
+        const int skipFrom = std::min(FirstLineFrom(x0), columns), skipTo = std::max(FirstLineFrom(x1), skipFrom);
+        for (int i = 0; i < skipFrom; ++i) std::memcpy(line + X(i) * 3, inkRow + X(i) * 3, 3);
+        for (int i = skipTo; i < columns; ++i) std::memcpy(line + X(i) * 3, inkRow + X(i) * 3, 3);
+    }
+    // The first column line at x or right of it.
+    int FirstLineFrom(int x) const { return x <= fromX ? 0 : (x - fromX + gx - 1) / gx; }
+};
+
+// The patterns every slot of a row is painted from, over black and over the
+// selection colour, for one repaint. Where few kinds of slots differ in the
+// column lines that cross them (the lines repeat with the bytes, as at
+// spacing 8), each kind has patterns with its lines in them, and the lines
+// cost no stores of their own; otherwise the lines go in after the cells.
+template <int Z>
+struct RowPatterns {
+    static constexpr int kMaxSlots = kW / 8 + 2;
+    const CellPatterns<Z>* plain[kMaxSlots];
+    const CellPatterns<Z>* selected[kMaxSlots];
+    bool linesInPatterns = false;
+
+    RowPatterns(const Grid& grid, int shift) {
+        constexpr int kPitch = CellPatterns<Z>::kPitch, kMostKinds = 4;
+        SlotLines lines[kMaxSlots] = {};
+        for (int i = 0; grid.on && i < grid.columns; ++i) {
+            const int x = grid.X(i) - shift;
+            const bool green = LineColour(grid.X(i), grid.gx, grid.major) == kGreen;
+            if (x >= 0) lines[x / kPitch][x % kPitch] = green ? kGreenLine : kRedLine;
+        }
+        // Sort the slots into kinds by their lines; with too many kinds, or
+        // lines one pixel apart that cover the cells anyway, the patterns
+        // carry no lines.
+        SlotLines kinds[kMostKinds];
+        int kindCount = 0, kindOf[kMaxSlots] = {};
+        linesInPatterns = grid.on && grid.gx > 1;
+        for (int b = 0; linesInPatterns && b < kMaxSlots; ++b) {
+            kindOf[b] = static_cast<int>(std::find(kinds, kinds + kindCount, lines[b]) - kinds);
+            if (kindOf[b] < kindCount) continue;
+            if (kindCount == kMostKinds)
+                linesInPatterns = false;
+            else
+                kinds[kindCount++] = lines[b];
+        }
+        if (!linesInPatterns) {
+            kindCount = 1;
+            kinds[0] = SlotLines{};
+            std::fill(kindOf, kindOf + kMaxSlots, 0);
+        }
+        const CellPatterns<Z>* plainOf[kMostKinds];
+        const CellPatterns<Z>* selectedOf[kMostKinds];
+        for (int k = 0; k < kindCount; ++k) {
+            plainOf[k] = PatternsWith<Z>(false, kinds[k]);
+            selectedOf[k] = PatternsWith<Z>(true, kinds[k]);
+        }
+        for (int b = 0; b < kMaxSlots; ++b) {
+            plain[b] = plainOf[kindOf[b]];
+            selected[b] = selectedOf[kindOf[b]];
+        }
     }
 };
+
+// Paints pixels 0..end-1 of one pixel row of a row of cells: over the
+// selection colour inside the box, over black elsewhere.
+template <int Z>
+void PaintLine(uint8_t* line, const RowBytes& row, const RowPatterns<Z>& pats, const Box& box, bool inBox, int end) {
+    if (!inBox) return PaintRange<Z>(line, pats.plain, row, 0, end);
+    const int x0 = std::min(box.x0, end), x1 = std::min(box.x1, end);
+    PaintRange<Z>(line, pats.plain, row, 0, x0);
+    PaintRange<Z>(line, pats.selected, row, x0, x1);
+    PaintRange<Z>(line, pats.plain, row, x1, end);
+}
 
 // The bit picture over the black background and the selection box, with
 // the grid's column lines over it: pixel row by pixel row, each painted row
@@ -309,8 +388,12 @@ void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid)
     const int64_t rowsPerColumn = v.rowLimit / Z + 1;
     const int rowsShown = static_cast<int>(std::min<int64_t>(rowsPerColumn, (kH - 1) / Z + 1));
     const int cellsTo = grid.CellsVisibleTo();
+    const RowPatterns<Z> pats(grid, v.shift);
     RowBytes row = RowLayout(v), none = row;
     none.count = 0;  // the background alone: gaps and below the last row of cells
+    // Where the slots lie: with the lines in the patterns, only the lines
+    // beside them still need drawing.
+    const int slotsTo = std::min(kW, v.shift + row.count * CellPatterns<Z>::kPitch);
     bool aboveDone = false;
     for (int y = 0; y < kH; ++y) {
         const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
@@ -322,8 +405,11 @@ void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid)
         } else if (aboveDone && cells && y % Z > 0 && inBox == box.HasRow(y - 1)) {
             std::memcpy(line, line - kStride, kStride);
         } else {
-            PaintLine<Z>(line, cells ? row : none, box, inBox, cellsTo);
-            if (grid.on) grid.StampColumnLines(line);
+            PaintLine<Z>(line, cells ? row : none, pats, box, inBox, cellsTo);
+            if (grid.on && cells && pats.linesInPatterns)
+                grid.StampColumnLines(line, v.shift, slotsTo);
+            else if (grid.on)
+                grid.StampColumnLines(line);
             aboveDone = true;
         }
     }

@@ -129,7 +129,8 @@ std::unique_ptr<CanvasImage> ReferencePicture(const RandomView& rv, const std::v
     for (int x = 0; x <= 641; x += gx) DrawLine(*img, x, 0, x, 481, kRed);
     int line = 1;
     for (int y = 0; y <= 481; y += gy, ++line) {
-        if (line % 2 == 1) DrawText(*img, width * 8 * z, y, std::to_string(static_cast<long long>(y) * width), kGreen, kBlack);
+        if (line % 2 == 1)
+            DrawText(*img, width * 8 * z, y, std::to_string(static_cast<long long>(y) * width), kGreen, kBlack);
         DrawLine(*img, 0, y, 641, y, kRed);
     }
     return img;
