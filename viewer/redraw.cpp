@@ -77,7 +77,9 @@ struct CellPatterns {
 // The patterns over black, or over the selection colour inside the box (the
 // box lies beneath the cells, so white and blue cover it and clear bits and
 // gaps let it show), with the given lines. Made when first asked for and
-// kept for later repaints, the last few of them.
+// kept, the most recently used last: one repaint asks for two per kind of
+// slot, so the oldest can go without taking any the repaint still holds.
+constexpr int kMostSlotKinds = 4;
 template <int Z>
 const CellPatterns<Z>* PatternsWith(bool inSelection, const SlotLines& lines) {
     struct Kept {
@@ -86,12 +88,16 @@ const CellPatterns<Z>* PatternsWith(bool inSelection, const SlotLines& lines) {
         std::unique_ptr<CellPatterns<Z>> patterns;
     };
     static std::vector<Kept> kept;
-    for (const Kept& k : kept)
-        if (k.inSelection == inSelection && k.lines == lines) return k.patterns.get();
-    constexpr size_t kKeep = 16;  // more than one repaint asks for, so its own stay
-    if (kept.size() == kKeep) kept.erase(kept.begin());
-    kept.push_back(Kept{inSelection, lines,
-                        std::make_unique<CellPatterns<Z>>(inSelection ? kSelection : kBlack, lines)});
+    constexpr size_t kKeep = 4 * kMostSlotKinds;
+    auto it = std::find_if(kept.begin(), kept.end(),
+                           [&](const Kept& k) { return k.inSelection == inSelection && k.lines == lines; });
+    if (it != kept.end()) {
+        std::rotate(it, it + 1, kept.end());
+    } else {
+        if (kept.size() == kKeep) kept.erase(kept.begin());
+        kept.push_back(Kept{inSelection, lines,
+                            std::make_unique<CellPatterns<Z>>(inSelection ? kSelection : kBlack, lines)});
+    }
     return kept.back().patterns.get();
 }
 
@@ -328,7 +334,7 @@ struct RowPatterns {
     bool linesInPatterns = false;
 
     RowPatterns(const Grid& grid, int shift) {
-        constexpr int kPitch = CellPatterns<Z>::kPitch, kMostKinds = 4;
+        constexpr int kPitch = CellPatterns<Z>::kPitch;
         SlotLines lines[kMaxSlots] = {};
         for (int i = 0; grid.on && i < grid.columns; ++i) {
             const int x = grid.X(i) - shift;
@@ -338,13 +344,13 @@ struct RowPatterns {
         // Sort the slots into kinds by their lines; with too many kinds, or
         // lines one pixel apart that cover the cells anyway, the patterns
         // carry no lines.
-        SlotLines kinds[kMostKinds];
+        SlotLines kinds[kMostSlotKinds];
         int kindCount = 0, kindOf[kMaxSlots] = {};
         linesInPatterns = grid.on && grid.gx > 1;
         for (int b = 0; linesInPatterns && b < kMaxSlots; ++b) {
             kindOf[b] = static_cast<int>(std::find(kinds, kinds + kindCount, lines[b]) - kinds);
             if (kindOf[b] < kindCount) continue;
-            if (kindCount == kMostKinds)
+            if (kindCount == kMostSlotKinds)
                 linesInPatterns = false;
             else
                 kinds[kindCount++] = lines[b];
@@ -354,8 +360,8 @@ struct RowPatterns {
             kinds[0] = SlotLines{};
             std::fill(kindOf, kindOf + kMaxSlots, 0);
         }
-        const CellPatterns<Z>* plainOf[kMostKinds];
-        const CellPatterns<Z>* selectedOf[kMostKinds];
+        const CellPatterns<Z>* plainOf[kMostSlotKinds];
+        const CellPatterns<Z>* selectedOf[kMostSlotKinds];
         for (int k = 0; k < kindCount; ++k) {
             plainOf[k] = PatternsWith<Z>(false, kinds[k]);
             selectedOf[k] = PatternsWith<Z>(true, kinds[k]);
