@@ -175,16 +175,22 @@ void ShowRow(RowBytes& row, int64_t displacement, int64_t r, int y) {
     row.endFrom = std::max(row.dataFrom, FirstSlotFrom(row, row.size));
 }
 
-// The patterns each slot of a row is painted from, slot by slot.
+// What a row is painted from over one background: the patterns of each
+// slot, and a pixel row of the background for the pixels beside the slots.
 template <int Z>
-using SlotPatterns = const CellPatterns<Z>* const*;
+struct SlotPatterns {
+    const CellPatterns<Z>* const* of;  // slot by slot
+    bool uniform;                      // every slot's are of[0]: the hot loop need not look them up
+    const uint8_t* background;
+};
 
 // The pattern of one slot.
 template <int Z>
 const uint8_t* SlotPattern(SlotPatterns<Z> pats, const RowBytes& row, int slot) {
-    if (slot < row.dataFrom) return pats[slot]->cells[row.before];
-    if (slot < row.endFrom) return pats[slot]->shown[row.invert][row.data[Position(row, slot)]];
-    return pats[slot]->cells[CellPatterns<Z>::kPastEnd];
+    const CellPatterns<Z>* own = pats.of[slot];
+    if (slot < row.dataFrom) return own->cells[row.before];
+    if (slot < row.endFrom) return own->shown[row.invert][row.data[Position(row, slot)]];
+    return own->cells[CellPatterns<Z>::kPastEnd];
 }
 
 // Copies the patterns of two neighbouring slots. At zoom 1 a pattern is 24
@@ -208,19 +214,29 @@ inline void CopyPatternPair(uint8_t* dst, const uint8_t* a, const uint8_t* b) {
 }
 
 // Paints n slots showing the bytes src[0], src[step], src[2 x step], ...,
-// slot i from pats[i]; returns where the next slot goes. The hot loop of
-// the repaint.
-template <int Z>
-uint8_t* PaintRun(uint8_t* dst, SlotPatterns<Z> pats, const uint8_t* src, int n, int64_t step, bool invert) {
+// slot i from pats[i], or all from pats[0] when they are alike; returns
+// where the next slot goes. The hot loop of the repaint.
+template <int Z, bool kAlike>
+uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>* const* pats, const uint8_t* src, int n, int64_t step,
+                  bool invert) {
     constexpr int kBytes = CellPatterns<Z>::kBytes;
+    const auto shown = [&](int i) { return (kAlike ? pats[0] : pats[i])->shown[invert]; };
     int64_t at = 0;
     for (int i = 1; i < n; i += 2, at += 2 * step, dst += 2 * kBytes)
-        CopyPatternPair<kBytes>(dst, pats[i - 1]->shown[invert][src[at]], pats[i]->shown[invert][src[at + step]]);
+        CopyPatternPair<kBytes>(dst, shown(i - 1)[src[at]], shown(i)[src[at + step]]);
     if (n % 2 == 1) {
-        std::memcpy(dst, pats[n - 1]->shown[invert][src[at]], kBytes);
+        std::memcpy(dst, shown(n - 1)[src[at]], kBytes);
         dst += kBytes;
     }
     return dst;
+}
+
+// The same, choosing the loop for alike or differing slots.
+template <int Z>
+uint8_t* PaintRun(uint8_t* dst, SlotPatterns<Z> pats, int from, const uint8_t* src, int n, int64_t step,
+                  bool invert) {
+    if (pats.uniform) return PaintRun<Z, true>(dst, pats.of + from, src, n, step, invert);
+    return PaintRun<Z, false>(dst, pats.of + from, src, n, step, invert);
 }
 
 // Paints the slots from..to-1, all of them in the data, from dst on: a run
@@ -229,13 +245,13 @@ template <int Z>
 void PaintDataSlots(uint8_t* dst, SlotPatterns<Z> pats, const RowBytes& row, int from, int to) {
     int64_t position = Position(row, from);
     if (row.width == 1) {
-        PaintRun<Z>(dst, pats + from, row.data + position, to - from, row.columnBytes, row.invert);
+        PaintRun<Z>(dst, pats, from, row.data + position, to - from, row.columnBytes, row.invert);
         return;
     }
     int place = from % row.width;
     for (int b = from; b < to;) {
         const int n = std::min(row.width - place, to - b);
-        dst = PaintRun<Z>(dst, pats + b, row.data + position, n, 1, row.invert);
+        dst = PaintRun<Z>(dst, pats, b, row.data + position, n, 1, row.invert);
         b += n;
         position += row.columnBytes - place;
         place = 0;
@@ -248,14 +264,14 @@ void PaintSlots(uint8_t* dst, SlotPatterns<Z> pats, const RowBytes& row, int fro
     constexpr int kBytes = CellPatterns<Z>::kBytes;
     int b = from;
     for (const int end = std::min(to, row.dataFrom); b < end; ++b, dst += kBytes)
-        std::memcpy(dst, pats[b]->cells[row.before], kBytes);
+        std::memcpy(dst, pats.of[b]->cells[row.before], kBytes);
     const int dataEnd = std::min(to, row.endFrom);
     if (b < dataEnd) {
         PaintDataSlots<Z>(dst, pats, row, b, dataEnd);
         dst += (dataEnd - b) * kBytes;
         b = dataEnd;
     }
-    for (; b < to; ++b, dst += kBytes) std::memcpy(dst, pats[b]->cells[CellPatterns<Z>::kPastEnd], kBytes);
+    for (; b < to; ++b, dst += kBytes) std::memcpy(dst, pats.of[b]->cells[CellPatterns<Z>::kPastEnd], kBytes);
 }
 
 // Paints pixels x0..x1-1 of one pixel row of a row of cells over one
@@ -266,7 +282,7 @@ void PaintRange(uint8_t* line, SlotPatterns<Z> pats, const RowBytes& row, int x0
     constexpr int kPitch = CellPatterns<Z>::kPitch;
     const int start = std::clamp(row.shift, x0, x1);
     const int end = std::clamp(row.shift + row.count * kPitch, x0, x1);
-    const uint8_t* background = pats[0]->background;
+    const uint8_t* background = pats.background;
     if (start > x0) std::memcpy(line + x0 * 3, background + x0 * 3, (start - x0) * 3);
     if (x1 > end) std::memcpy(line + end * 3, background + end * 3, (x1 - end) * 3);
     if (start >= end) return;
@@ -307,18 +323,13 @@ struct Grid {
     // Column lines one pixel apart cover every pixel from the first on.
     int CellsVisibleTo() const { return on && gx == 1 ? fromX : kW; }
 
-    // Draws the column lines into one pixel row, but those at x0..x1-1.
-    void StampColumnLines(uint8_t* line, int x0 = 0, int x1 = 0) const {
-        if (gx == 1) {  // every pixel from the first line on: one copy
+    // Draws the column lines into one pixel row.
+    void StampColumnLines(uint8_t* line) const {
+        if (gx == 1)  // every pixel from the first line on: one copy
             std::memcpy(line + fromX * 3, inkRow + fromX * 3, (kW - fromX) * 3);
-            return;
-        }
-        const int skipFrom = std::min(FirstLineFrom(x0), columns), skipTo = std::max(FirstLineFrom(x1), skipFrom);
-        for (int i = 0; i < skipFrom; ++i) std::memcpy(line + X(i) * 3, inkRow + X(i) * 3, 3);
-        for (int i = skipTo; i < columns; ++i) std::memcpy(line + X(i) * 3, inkRow + X(i) * 3, 3);
+        else
+            for (int i = 0; i < columns; ++i) std::memcpy(line + X(i) * 3, inkRow + X(i) * 3, 3);
     }
-    // The first column line at x or right of it.
-    int FirstLineFrom(int x) const { return x <= fromX ? 0 : (x - fromX + gx - 1) / gx; }
 };
 
 // The patterns every slot of a row is painted from, over black and over the
@@ -332,6 +343,14 @@ struct RowPatterns {
     const CellPatterns<Z>* plain[kMaxSlots];
     const CellPatterns<Z>* selected[kMaxSlots];
     bool linesInPatterns = false;
+    bool uniform = true;
+    // With the lines in the patterns, the background rows carry them too.
+    uint8_t plainGround[kStride], selectedGround[kStride];
+
+    SlotPatterns<Z> OverBlack() const { return {plain, uniform, linesInPatterns ? plainGround : plain[0]->background}; }
+    SlotPatterns<Z> OverSelection() const {
+        return {selected, uniform, linesInPatterns ? selectedGround : selected[0]->background};
+    }
 
     RowPatterns(const Grid& grid, int shift) {
         constexpr int kPitch = CellPatterns<Z>::kPitch;
@@ -370,6 +389,12 @@ struct RowPatterns {
             plain[b] = plainOf[kindOf[b]];
             selected[b] = selectedOf[kindOf[b]];
         }
+        uniform = kindCount == 1;
+        if (!linesInPatterns) return;
+        std::memcpy(plainGround, PatternsWith<Z>(false, SlotLines{})->background, kStride);
+        std::memcpy(selectedGround, PatternsWith<Z>(true, SlotLines{})->background, kStride);
+        grid.StampColumnLines(plainGround);
+        grid.StampColumnLines(selectedGround);
     }
 };
 
@@ -377,18 +402,18 @@ struct RowPatterns {
 // selection colour inside the box, over black elsewhere.
 template <int Z>
 void PaintLine(uint8_t* line, const RowBytes& row, const RowPatterns<Z>& pats, const Box& box, bool inBox, int end) {
-    if (!inBox) return PaintRange<Z>(line, pats.plain, row, 0, end);
+    if (!inBox) return PaintRange<Z>(line, pats.OverBlack(), row, 0, end);
     const int x0 = std::min(box.x0, end), x1 = std::min(box.x1, end);
-    PaintRange<Z>(line, pats.plain, row, 0, x0);
-    PaintRange<Z>(line, pats.selected, row, x0, x1);
-    PaintRange<Z>(line, pats.plain, row, x1, end);
+    PaintRange<Z>(line, pats.OverBlack(), row, 0, x0);
+    PaintRange<Z>(line, pats.OverSelection(), row, x0, x1);
+    PaintRange<Z>(line, pats.OverBlack(), row, x1, end);
 }
 
 // The bit picture over the black background and the selection box, with
-// the grid's column lines over it: pixel row by pixel row, each painted row
-// given its column lines at once, the lower pixel rows of a row of cells
-// copied from the one above where the box does not tell them apart. Rows
-// that a row line will cover are left as they are.
+// the grid's column lines over it (in the patterns, or drawn into each
+// painted row): pixel row by pixel row, the lower pixel rows of a row of
+// cells copied from the one above where the box does not tell them apart.
+// Rows that a row line will cover are left as they are.
 template <int Z>
 void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid) {
     const int64_t rowsPerColumn = v.rowLimit / Z + 1;
@@ -397,9 +422,6 @@ void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid)
     const RowPatterns<Z> pats(grid, v.shift);
     RowBytes row = RowLayout(v), none = row;
     none.count = 0;  // the background alone: gaps and below the last row of cells
-    // Where the slots lie: with the lines in the patterns, only the lines
-    // beside them still need drawing.
-    const int slotsTo = std::min(kW, v.shift + row.count * CellPatterns<Z>::kPitch);
     bool aboveDone = false;
     for (int y = 0; y < kH; ++y) {
         const bool cells = y / Z < rowsShown && y % Z < CellSize(Z);
@@ -412,10 +434,7 @@ void DrawBits(CanvasImage& img, const View& v, const Box& box, const Grid& grid)
             std::memcpy(line, line - kStride, kStride);
         } else {
             PaintLine<Z>(line, cells ? row : none, pats, box, inBox, cellsTo);
-            if (grid.on && cells && pats.linesInPatterns)
-                grid.StampColumnLines(line, v.shift, slotsTo);
-            else if (grid.on)
-                grid.StampColumnLines(line);
+            if (grid.on && !pats.linesInPatterns) grid.StampColumnLines(line);
             aboveDone = true;
         }
     }
