@@ -51,7 +51,6 @@ struct CellPatterns {
     static constexpr int kBytes = kPitch * 3;
     static constexpr int kPastEnd = 256;
     uint8_t cells[257][kBytes];
-    const uint8_t* shown[2][256];  // the pattern a data byte shows, without and with inversion
     uint8_t background[kStride];   // a pixel row of the background alone, without lines
 
     CellPatterns(Rgb ground, const SlotLines& lines) {
@@ -67,10 +66,6 @@ struct CellPatterns {
                 if (lines[x] != kNoLine) c = lines[x] == kGreenLine ? kGreen : kRed;
                 PutRgb(cells[v] + x * 3, c);
             }
-        for (int v = 0; v < 256; ++v) {
-            shown[0][v] = cells[v];
-            shown[1][v] = cells[255 - v];
-        }
     }
 };
 
@@ -127,7 +122,7 @@ struct RowBytes {
     int shift;
     int count;            // slots shown: in drawn columns and at least partly on the canvas
     int64_t lastOffset;   // position of the last slot shown less that of slot 0
-    bool invert;
+    uint8_t flip;         // 0xFF when inverting: for a byte v, 255 - v is v ^ 0xFF
     // The row's own.
     int64_t first;  // position of slot 0
     int before;     // the value shown before the data: 0, or the row's y with nothing loaded
@@ -163,7 +158,7 @@ RowBytes RowLayout(const View& v) {
     row.shift = v.shift;
     row.count = static_cast<int>(std::min<int64_t>(columnsDrawn * v.width, (kW - v.shift + pitch - 1) / pitch));
     row.lastOffset = row.count > 0 ? Position(row, row.count - 1) : 0;  // first is 0 here
-    row.invert = v.invert;
+    row.flip = v.invert ? 0xFF : 0x00;
     return row;
 }
 
@@ -189,7 +184,7 @@ template <int Z>
 const uint8_t* SlotPattern(SlotPatterns<Z> pats, const RowBytes& row, int slot) {
     const CellPatterns<Z>* own = pats.of[slot];
     if (slot < row.dataFrom) return own->cells[row.before];
-    if (slot < row.endFrom) return own->shown[row.invert][row.data[Position(row, slot)]];
+    if (slot < row.endFrom) return own->cells[row.data[Position(row, slot)] ^ row.flip];
     return own->cells[CellPatterns<Z>::kPastEnd];
 }
 
@@ -218,14 +213,14 @@ inline void CopyPatternPair(uint8_t* dst, const uint8_t* a, const uint8_t* b) {
 // where the next slot goes. The hot loop of the repaint.
 template <int Z, bool kAlike>
 uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>* const* pats, const uint8_t* src, int n, int64_t step,
-                  bool invert) {
+                  uint8_t flip) {
     constexpr int kBytes = CellPatterns<Z>::kBytes;
-    const auto shown = [&](int i) { return (kAlike ? pats[0] : pats[i])->shown[invert]; };
+    const auto cells = [&](int i) { return (kAlike ? pats[0] : pats[i])->cells; };
     int64_t at = 0;
     for (int i = 1; i < n; i += 2, at += 2 * step, dst += 2 * kBytes)
-        CopyPatternPair<kBytes>(dst, shown(i - 1)[src[at]], shown(i)[src[at + step]]);
+        CopyPatternPair<kBytes>(dst, cells(i - 1)[src[at] ^ flip], cells(i)[src[at + step] ^ flip]);
     if (n % 2 == 1) {
-        std::memcpy(dst, shown(n - 1)[src[at]], kBytes);
+        std::memcpy(dst, cells(n - 1)[src[at] ^ flip], kBytes);
         dst += kBytes;
     }
     return dst;
@@ -234,9 +229,9 @@ uint8_t* PaintRun(uint8_t* dst, const CellPatterns<Z>* const* pats, const uint8_
 // The same, choosing the loop for alike or differing slots.
 template <int Z>
 uint8_t* PaintRun(uint8_t* dst, SlotPatterns<Z> pats, int from, const uint8_t* src, int n, int64_t step,
-                  bool invert) {
-    if (pats.uniform) return PaintRun<Z, true>(dst, pats.of + from, src, n, step, invert);
-    return PaintRun<Z, false>(dst, pats.of + from, src, n, step, invert);
+                  uint8_t flip) {
+    if (pats.uniform) return PaintRun<Z, true>(dst, pats.of + from, src, n, step, flip);
+    return PaintRun<Z, false>(dst, pats.of + from, src, n, step, flip);
 }
 
 // Paints the slots from..to-1, all of them in the data, from dst on: a run
@@ -245,13 +240,13 @@ template <int Z>
 void PaintDataSlots(uint8_t* dst, SlotPatterns<Z> pats, const RowBytes& row, int from, int to) {
     int64_t position = Position(row, from);
     if (row.width == 1) {
-        PaintRun<Z>(dst, pats, from, row.data + position, to - from, row.columnBytes, row.invert);
+        PaintRun<Z>(dst, pats, from, row.data + position, to - from, row.columnBytes, row.flip);
         return;
     }
     int place = from % row.width;
     for (int b = from; b < to;) {
         const int n = std::min(row.width - place, to - b);
-        dst = PaintRun<Z>(dst, pats, b, row.data + position, n, 1, row.invert);
+        dst = PaintRun<Z>(dst, pats, b, row.data + position, n, 1, row.flip);
         b += n;
         position += row.columnBytes - place;
         place = 0;
