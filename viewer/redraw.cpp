@@ -342,33 +342,36 @@ struct RowPatterns {
     // With the lines in the patterns, the background rows carry them too.
     uint8_t plainGround[kStride], selectedGround[kStride];
 
+    // Sorts the slots into kinds by the column lines that cross them;
+    // false when there are more kinds than patterns are kept for.
+    static bool SortByLines(const Grid& grid, int shift, SlotLines* kinds, int& kindCount, int* kindOf) {
+        constexpr int kPitch = CellPatterns<Z>::kPitch;
+        SlotLines lines[kMaxSlots] = {};
+        for (int i = 0; i < grid.columns; ++i) {
+            const int x = grid.X(i) - shift;
+            const bool green = LineColour(grid.X(i), grid.gx, grid.major) == kGreen;
+            if (x >= 0) lines[x / kPitch][x % kPitch] = green ? kGreenLine : kRedLine;
+        }
+        kindCount = 0;
+        for (int b = 0; b < kMaxSlots; ++b) {
+            kindOf[b] = static_cast<int>(std::find(kinds, kinds + kindCount, lines[b]) - kinds);
+            if (kindOf[b] < kindCount) continue;
+            if (kindCount == kMostSlotKinds) return false;
+            kinds[kindCount++] = lines[b];
+        }
+        return true;
+    }
+
     SlotPatterns<Z> OverBlack() const { return {plain, uniform, linesInPatterns ? plainGround : plain[0]->background}; }
     SlotPatterns<Z> OverSelection() const {
         return {selected, uniform, linesInPatterns ? selectedGround : selected[0]->background};
     }
 
     RowPatterns(const Grid& grid, int shift) {
-        constexpr int kPitch = CellPatterns<Z>::kPitch;
-        SlotLines lines[kMaxSlots] = {};
-        for (int i = 0; grid.on && i < grid.columns; ++i) {
-            const int x = grid.X(i) - shift;
-            const bool green = LineColour(grid.X(i), grid.gx, grid.major) == kGreen;
-            if (x >= 0) lines[x / kPitch][x % kPitch] = green ? kGreenLine : kRedLine;
-        }
-        // Sort the slots into kinds by their lines; with too many kinds, or
-        // lines one pixel apart that cover the cells anyway, the patterns
-        // carry no lines.
-        SlotLines kinds[kMostSlotKinds];
-        int kindCount = 0, kindOf[kMaxSlots] = {};
-        linesInPatterns = grid.on && grid.gx > 1;
-        for (int b = 0; linesInPatterns && b < kMaxSlots; ++b) {
-            kindOf[b] = static_cast<int>(std::find(kinds, kinds + kindCount, lines[b]) - kinds);
-            if (kindOf[b] < kindCount) continue;
-            if (kindCount == kMostSlotKinds)
-                linesInPatterns = false;
-            else
-                kinds[kindCount++] = lines[b];
-        }
+        // Kind 0 has no lines; at spacing 1 the lines cover the cells anyway.
+        SlotLines kinds[kMostSlotKinds] = {};
+        int kindCount = 1, kindOf[kMaxSlots] = {};
+        linesInPatterns = grid.on && grid.gx > 1 && SortByLines(grid, shift, kinds, kindCount, kindOf);
         if (!linesInPatterns) {
             kindCount = 1;
             kinds[0] = SlotLines{};
