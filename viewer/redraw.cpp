@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
-#include <vector>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/toolkit.h"
 #include "viewer/viewer_state.h"
@@ -51,7 +51,7 @@ struct CellPatterns {
     static constexpr int kBytes = kPitch * 3;
     static constexpr int kPastEnd = 256;
     uint8_t cells[257][kBytes];
-    uint8_t background[kStride];   // a pixel row of the background alone, without lines
+    uint8_t background[kStride];  // a pixel row of the background alone, without lines
 
     CellPatterns(Rgb ground, const SlotLines& lines) {
         for (int x = 0; x < kW; ++x) PutRgb(background + x * 3, ground);
@@ -69,12 +69,15 @@ struct CellPatterns {
     }
 };
 
+// The most kinds of slots a row may have, by the column lines that cross
+// them, for the lines to go into the patterns.
+constexpr int kMostSlotKinds = 4;
+
 // The patterns over black, or over the selection colour inside the box (the
 // box lies beneath the cells, so white and blue cover it and clear bits and
 // gaps let it show), with the given lines. Made when first asked for and
 // kept, the most recently used last: one repaint asks for two per kind of
 // slot, so the oldest can go without taking any the repaint still holds.
-constexpr int kMostSlotKinds = 4;
 template <int Z>
 const CellPatterns<Z>* PatternsWith(bool inSelection, const SlotLines& lines) {
     struct Kept {
