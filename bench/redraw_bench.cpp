@@ -67,6 +67,8 @@ const RepaintCase kRepaintCases[] = {
     {"grid8x8", &fullViewer, 1, 80, false, 8, 8, false},
     {"grid8x8zoom2", &fullViewer, 2, 80, false, 8, 8, false},
     {"grid8x8zoom8", &fullViewer, 8, 80, false, 8, 8, false},
+    // Spacing 7: the lines do not repeat with the bytes and are drawn after the cells.
+    {"grid7x7", &fullViewer, 1, 80, false, 7, 7, false},
     {"grid1x1", &fullViewer, 1, 80, false, 1, 1, false},
     {"grid1x25", &fullViewer, 1, 80, false, 1, 25, false},
     {"selection1", &fullViewer, 1, 80, false, 0, 0, true},
