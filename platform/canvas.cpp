@@ -96,12 +96,23 @@ int TextWidth(const std::string& text) { return static_cast<int>(text.size()) * 
 int TextHeight() { return kCellH; }
 
 void DrawText(CanvasImage& img, int x, int y, const std::string& text, Rgb colour, Rgb background) {
-    FillBox(img, x, y, TextWidth(text), TextHeight(), background);
+    DrawTextRows(img, x, y, text, colour, background, y, y + TextHeight());
+}
+
+void DrawTextRows(CanvasImage& img, int x, int y, const std::string& text, Rgb colour, Rgb background, int top,
+                  int bottom) {
+    top = std::max(top, y);
+    bottom = std::min(bottom, y + TextHeight());
+    if (top >= bottom) return;
+    FillBox(img, x, top, TextWidth(text), bottom - top, background);
     for (size_t i = 0; i < text.size(); ++i) {
         const uint8_t* g = Glyph(text[i]);
         int gx = x + static_cast<int>(i) * kCellW;
-        for (int row = 0; row < kGlyphH; ++row)
+        for (int row = 0; row < kGlyphH; ++row) {
+            const int py = y + 1 + row;
+            if (py < top || py >= bottom) continue;
             for (int col = 0; col < kGlyphW; ++col)
-                if (g[row] & (0x10 >> col)) PutPixel(img, gx + col, y + 1 + row, colour);
+                if (g[row] & (0x10 >> col)) PutPixel(img, gx + col, py, colour);
+        }
     }
 }

@@ -35,6 +35,10 @@ Rgb ReadPixel(const CanvasImage& img, int x, int y);
 void DrawText(CanvasImage& img, int x, int y, const std::string& text, Rgb colour,
               Rgb background);
 
+// The same, drawing only the pixel rows top..bottom-1 of it.
+void DrawTextRows(CanvasImage& img, int x, int y, const std::string& text, Rgb colour, Rgb background, int top,
+                  int bottom);
+
 // Size of a text in the built-in font.
 int TextWidth(const std::string& text);
 int TextHeight();
