@@ -82,6 +82,22 @@ def picture(data, width=1, zoom=1, shift=0):
     return bytes(out)
 
 
+def empty_view(width, box=None):
+    """The canvas with nothing loaded at zoom 1 (a blue band of width bytes),
+    with the selection box (x, y, w, h) showing where the band leaves black."""
+    out = bytearray(CANVAS_W * CANVAS_H * 3)
+    band = min(width * 8, CANVAS_W)
+    for y in range(CANVAS_H):
+        for x in range(CANVAS_W):
+            colour = BLUE if x < band else None
+            if colour is None and box and box[0] <= x < box[0] + box[2] and box[1] <= y < box[1] + box[3]:
+                colour = SELECTION
+            if colour:
+                i = (y * CANVAS_W + x) * 3
+                out[i:i + 3] = bytes(colour)
+    return bytes(out)
+
+
 def first_difference(actual, expected):
     """Where two canvases first differ, as a sentence; None when equal."""
     for i in range(0, len(expected), 3):

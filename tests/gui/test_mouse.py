@@ -4,26 +4,6 @@ beyond the window's edges, and the right-click jump."""
 import time
 
 import harness
-from harness import CANVAS_W, CANVAS_H
-
-BLACK, BLUE, SELECTION = (0, 0, 0), (0, 0, 255), (127, 0, 255)
-
-
-def empty_view(width, box=None):
-    """The canvas with nothing loaded at zoom 1 (a blue band of width bytes),
-    with the selection box (x, y, w, h) showing where the band leaves black."""
-    out = bytearray(CANVAS_W * CANVAS_H * 3)
-    band = min(width * 8, CANVAS_W)
-    for y in range(CANVAS_H):
-        for x in range(CANVAS_W):
-            colour = BLUE if x < band else None
-            if colour is None and box and box[0] <= x < box[0] + box[2] and box[1] <= y < box[1] + box[3]:
-                colour = SELECTION
-            if colour:
-                i = (y * CANVAS_W + x) * 3
-                out[i:i + 3] = bytes(colour)
-    return bytes(out)
-
 
 
 class MouseTest(harness.GuiTest):
@@ -42,14 +22,14 @@ class MouseTest(harness.GuiTest):
         app.move(*self.canvas_point(app, 100, 50))
         self.x.run("xdotool", "mousedown", "1")
         app.wait_state("status", "Invalid Selection,w:-100,h:-50")
-        self.assertIsNone(harness.first_difference(app.wait_idle(), empty_view(8, (0, 0, 100, 50))))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), harness.empty_view(8, (0, 0, 100, 50))))
         self.assertFalse(app.menu_enabled("Save selected"))
         for cx, cy in ((110, 55), (125, 60), (140, 66)):
             time.sleep(0.05)
             app.move(*self.canvas_point(app, cx, cy))
         app.wait_state("status", "x:100 y:50 w:5 h:16")
         self.x.run("xdotool", "mouseup", "1")
-        self.assertIsNone(harness.first_difference(app.wait_idle(), empty_view(8, (100, 50, 40, 16))))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), harness.empty_view(8, (100, 50, 40, 16))))
         self.assertTrue(app.menu_enabled("Save selected"))
         # The release changed nothing.
         self.assertEqual(app.status(), "x:100 y:50 w:5 h:16")
@@ -68,7 +48,7 @@ class MouseTest(harness.GuiTest):
             app.wait_state("status", "x:100 y:50 w:6 h:650")
         finally:
             self.x.run("xdotool", "mouseup", "1")
-        self.assertIsNone(harness.first_difference(app.wait_idle(), empty_view(8, (100, 50, 50, 431))))
+        self.assertIsNone(harness.first_difference(app.wait_idle(), harness.empty_view(8, (100, 50, 50, 431))))
         self.assertTrue(app.menu_enabled("Save selected"))
         # A drag wider than a row of cells is kept but shown only by a later repaint.
         app.drag_canvas([(10, 10), (90, 30)])

@@ -43,6 +43,17 @@ def read_png(path):
 
 
 
+def assert_png_of_screen(test, path, screen):
+    """Checks that the file is a 641 x 481 8-bit RGB PNG of IHDR, IDAT and
+    IEND chunks only, whose pixels are the screen's."""
+    types, header, pixels = read_png(path)
+    test.assertEqual(types[0], "IHDR")
+    test.assertEqual(types[-1], "IEND")
+    test.assertEqual(set(types[1:-1]), {"IDAT"})
+    test.assertEqual(header, (CANVAS_W, CANVAS_H, 8, 2, 0, 0, 0))
+    test.assertIsNone(harness.first_difference(pixels, screen))
+
+
 class SaveImageTest(harness.GuiTest):
 
     def start_on_sprites(self):
@@ -58,12 +69,7 @@ class SaveImageTest(harness.GuiTest):
         answer_save_dialog(app, "^Save PNG Image AS", name, proposed)
 
     def assertPngOfScreen(self, path, screen):
-        types, header, pixels = read_png(path)
-        self.assertEqual(types[0], "IHDR")
-        self.assertEqual(types[-1], "IEND")
-        self.assertEqual(set(types[1:-1]), {"IDAT"})
-        self.assertEqual(header, (CANVAS_W, CANVAS_H, 8, 2, 0, 0, 0))
-        self.assertIsNone(harness.first_difference(pixels, screen))
+        assert_png_of_screen(self, path, screen)
 
     def test_saved_file_is_the_canvas_on_screen(self):
         app = self.start_on_sprites()
