@@ -156,6 +156,26 @@ const bool kRegistered = [] {
     return true;
 }();
 
+// Every grid spacing up to 25 at zooms 1 and 2 in both programs: the column
+// lines fall differently on the cells at each.
+const bool kGridSweepRegistered = [] {
+    static std::vector<RepaintCase> cases;
+    static std::vector<std::string> names;
+    cases.reserve(100);
+    names.reserve(100);
+    for (const ProgramDescription* program : {&fullViewer, &compactViewer})
+        for (int zoom : {1, 2})
+            for (int g = 1; g <= 25; ++g) {
+                names.push_back(std::string(program == &fullViewer ? "full" : "compact") + "/zoom" +
+                                std::to_string(zoom) + "/grid" + std::to_string(g));
+                cases.push_back({names.back().c_str(), program, zoom, 80, false, g, g, false});
+            }
+    for (const RepaintCase& c : cases)
+        benchmark::RegisterBenchmark((std::string("BM_RepaintGrid/") + c.name).c_str(), BM_Repaint, &c)
+            ->Unit(benchmark::kMicrosecond);
+    return true;
+}();
+
 // Reading a file into a block that is already faulted in: the floor.
 void BM_ReadIntoTouchedBuffer(benchmark::State& state) {
     const size_t size = static_cast<size_t>(state.range(0)) << 20;
