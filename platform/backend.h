@@ -66,6 +66,10 @@ void InstallPlatformBackend();
 // Forgets every control, menu state, message and key state (tests start afresh with it).
 void TkReset();
 const ControlModel& TkModel(int id);
+// The lines by which automation reads a control's values ("text:", "scroll:",
+// "check:", "spin:"), given the text its widget shows (nullptr when it has no
+// text part): one format for every back end's published state.
+std::string TkControlStateLines(int id, const char* shownText);
 
 // --- Reports from the back end -------------------------------------------------
 // Each queues one message for the wait (after running a bound procedure).

@@ -114,6 +114,21 @@ void TkReset() {
 
 const ControlModel& TkModel(int id) { return Model(id); }
 
+std::string TkControlStateLines(int id, const char* shownText) {
+    const ControlModel& m = Model(id);
+    const std::string key = std::to_string(id);
+    std::string s;
+    if (shownText) s += "text:" + key + "=" + shownText + "\n";
+    if (m.kind == KindHScroll || m.kind == KindVScroll)
+        s += "scroll:" + key + "=" + std::to_string(m.position) + "," + std::to_string(m.minimum) + "," +
+             std::to_string(m.maximum) + "," + std::to_string(m.page) + "\n";
+    if (m.kind == KindCheckBox) s += "check:" + key + "=" + (m.checked ? "1" : "0") + "\n";
+    if (m.kind == KindSpinBox || m.kind == KindNumericSpinBox)
+        s += "spin:" + key + "=" + std::to_string(m.value) + "," + std::to_string(m.minimum) + "," +
+             std::to_string(m.maximum) + "\n";
+    return s;
+}
+
 // --- Main window ----------------------------------------------------------------
 
 bool TkOpenMainWindow(const char* title, int w, int h) {

@@ -463,18 +463,7 @@ public:
             const Fl_Menu_Item* item = menuBar ? menuBar->find_item(path.c_str()) : nullptr;
             if (item) s += "menu:" + path + "=" + (item->active() ? "on" : "off") + "\n";
         }
-        for (const auto& [id, c] : controls) {
-            const ControlModel& m = TkModel(id);
-            const std::string key = std::to_string(id);
-            if (c.input) s += "text:" + key + "=" + c.input->value() + "\n";
-            if (c.scroll)
-                s += "scroll:" + key + "=" + std::to_string(m.position) + "," + std::to_string(m.minimum) + "," +
-                     std::to_string(m.maximum) + "," + std::to_string(m.page) + "\n";
-            if (m.kind == KindCheckBox) s += "check:" + key + "=" + (m.checked ? "1" : "0") + "\n";
-            if (m.kind == KindSpinBox || m.kind == KindNumericSpinBox)
-                s += "spin:" + key + "=" + std::to_string(m.value) + "," + std::to_string(m.minimum) + "," +
-                     std::to_string(m.maximum) + "\n";
-        }
+        for (const auto& [id, c] : controls) s += TkControlStateLines(id, c.input ? c.input->value() : nullptr);
         static Atom atom = XInternAtom(fl_display, "_VEXELOR_STATE", False);
         XChangeProperty(fl_display, fl_xid(window), atom, XA_STRING, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()));

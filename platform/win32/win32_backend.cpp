@@ -421,17 +421,8 @@ public:
             }
         }
         for (const auto& [id, c] : controls) {
-            const ControlModel& m = TkModel(id);
-            const std::string key = std::to_string(id);
-            if (c.kind == KindSpinBox || c.kind == KindNumericSpinBox || c.kind == KindDigitsField)
-                s += "text:" + key + "=" + WideToUtf8(WindowText(c.window)) + "\n";
-            if (c.kind == KindHScroll || c.kind == KindVScroll)
-                s += "scroll:" + key + "=" + std::to_string(m.position) + "," + std::to_string(m.minimum) + "," +
-                     std::to_string(m.maximum) + "," + std::to_string(m.page) + "\n";
-            if (c.kind == KindCheckBox) s += "check:" + key + "=" + (m.checked ? "1" : "0") + "\n";
-            if (c.kind == KindSpinBox || c.kind == KindNumericSpinBox)
-                s += "spin:" + key + "=" + std::to_string(m.value) + "," + std::to_string(m.minimum) + "," +
-                     std::to_string(m.maximum) + "\n";
+            const bool hasText = c.kind == KindSpinBox || c.kind == KindNumericSpinBox || c.kind == KindDigitsField;
+            s += TkControlStateLines(id, hasText ? WideToUtf8(WindowText(c.window)).c_str() : nullptr);
         }
         std::wstring wide = Utf8ToWide(s);
         if (wide == published) return;
